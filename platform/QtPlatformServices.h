@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/PlatformServices.h"
+
+#include <QLockFile>
+
+#include <memory>
+
+namespace platform {
+
+// The desktop services of a Qt program on Linux.
+class QtPlatformServices : public PlatformServices {
+public:
+    QtPlatformServices();
+    ~QtPlatformServices() override;
+
+    int MsgBox(const QString &text, int style, const QString &title) override;
+    std::optional<QString> OpenFile(const OpenFileRequest &request) override;
+    std::optional<QString> BrowseForFolder(QWidget *owner) override;
+    bool ShellExecute(QWidget *owner, const QString &operation, const QString &target, const QString &parameters,
+                      const QString &directory, int showCommand) override;
+    void SetForegroundWindow(QWidget *window) override;
+    bool AnotherInstanceRunning() override;
+    QString ProgramFolder() override;
+    QString ExecutableName() override;
+
+    // Where the single-instance lock lives: the user's runtime folder.
+    static QString lockFilePath();
+
+private:
+    std::unique_ptr<QLockFile> lock_;
+    bool lockTaken_ = false;
+};
+
+// Turns each CR or CRLF into LF, for display only.
+QString displayText(const QString &text);
+
+} // namespace platform
