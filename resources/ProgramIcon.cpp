@@ -1,0 +1,10 @@
+#include "resources/ProgramIcon.h"
+
+namespace resources {
+
+QIcon programIcon()
+{
+    return QIcon(QStringLiteral(":/pennaroc/pennaroc.png"));
+}
+
+} // namespace resources
