@@ -1,0 +1,40 @@
+# Shared by ./run and ./test: installs what is missing, configures and builds.
+# shellcheck shell=bash
+
+# The Debian packages the build, the tests and the demo need.
+PENNAROC_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev
+  dbus dbus-x11 xvfb xauth xdotool x11-utils imagemagick xdg-utils
+)
+
+say() { printf 'pennaroc: %s\n' "$*" >&2; }
+
+ensure_packages() {
+  local missing=() pkg
+  for pkg in "${PENNAROC_PACKAGES[@]}" "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$pkg")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  say "installing Debian packages: ${missing[*]}"
+  local sudo=()
+  if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { say "sudo is needed to install packages; install them as root: ${missing[*]}"; exit 1; }
+    sudo=(sudo)
+  fi
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# build_tree DIR [cmake options...]: configures (once) and builds DIR.
+build_tree() {
+  local dir=$1; shift
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    cmake -S "$PENNAROC_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug "$@" >/dev/null
+  else
+    cmake -S "$PENNAROC_ROOT" -B "$dir" "$@" >/dev/null
+  fi
+  cmake --build "$dir" -j"$(nproc)"
+}
