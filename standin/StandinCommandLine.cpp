@@ -1,0 +1,267 @@
+#include "standin/StandinCommandLine.h"
+
+#include "host/dbus/BusProtocol.h"
+#include "standin/StandinDatabase.h"
+#include "standin/StandinService.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+#include <QSocketNotifier>
+#include <QStringList>
+
+#include <csignal>
+#include <limits>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace standin {
+
+namespace protocol = host::dbus::protocol;
+
+namespace {
+
+const char *const Usage =
+    "usage: act-standin create DB\n"
+    "       act-standin add DB [TEXT]        (TEXT - reads standard input)\n"
+    "       act-standin details DB ROW\n"
+    "       act-standin serve [DB] [--current ROW] [--refuse-link] [--max-details N] [--read-only]\n"
+    "       act-standin select ROW\n"
+    "       act-standin close\n"
+    "       act-standin commands DB\n";
+
+int usage()
+{
+    std::fputs(Usage, stderr);
+    return 2;
+}
+
+int refuse(const QString &message)
+{
+    const QByteArray line = "act-standin: " + message.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+    return 1;
+}
+
+bool writeStdout(const QByteArray &bytes)
+{
+    if (!bytes.isEmpty() && std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) != size_t(bytes.size()))
+        return false;
+    return std::fflush(stdout) == 0;
+}
+
+// A path from the command line, decoded as the file system encodes names.
+QString pathArgument(const char *arg) { return QFile::decodeName(arg); }
+
+// A whole decimal number in the range of qint32, or nothing.
+std::optional<qint64> numberArgument(const char *arg, qint64 min, qint64 max)
+{
+    bool ok = false;
+    const qint64 value = QByteArray(arg).toLongLong(&ok, 10);
+    if (!ok || value < min || value > max)
+        return std::nullopt;
+    return value;
+}
+
+// A text that can be stored as it is, or a refusal message.
+QString textProblem(const QByteArray &bytes, const char *source)
+{
+    qsizetype where = 0;
+    if (!isValidUtf8(bytes, &where))
+        return QStringLiteral("%1 is not valid UTF-8 (byte %2); nothing was added").arg(QLatin1String(source)).arg(where);
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        return QStringLiteral("%1 contains a NUL character (byte %2), which ACT! texts cannot hold; nothing was added")
+            .arg(QLatin1String(source))
+            .arg(nul);
+    return QString();
+}
+
+int commandCreate(const QString &db)
+{
+    StandinDatabase::create(db);
+    return 0;
+}
+
+int commandAdd(const QString &dbPath, const char *textArg)
+{
+    QByteArray text;
+    const char *source = "the text";
+    if (textArg && QByteArray(textArg) == "-") {
+        source = "standard input";
+        char buffer[65536];
+        size_t got = 0;
+        while ((got = std::fread(buffer, 1, sizeof buffer, stdin)) > 0)
+            text.append(buffer, qsizetype(got));
+        if (std::ferror(stdin))
+            return refuse(QStringLiteral("cannot read standard input; nothing was added"));
+    } else if (textArg) {
+        text = QByteArray(textArg);
+    }
+    const QString problem = textProblem(text, source);
+    if (!problem.isEmpty())
+        return refuse(problem);
+    StandinDatabase db(dbPath);
+    const qint32 row = db.addRecord(text);
+    return writeStdout(QByteArray::number(row) + '\n') ? 0 : 1;
+}
+
+int commandDetails(const QString &dbPath, const char *rowArg)
+{
+    const std::optional<qint64> row = numberArgument(rowArg, std::numeric_limits<qint32>::min(),
+                                                     std::numeric_limits<qint32>::max());
+    if (!row)
+        return refuse(QStringLiteral("%1 is not a row number").arg(QString::fromLocal8Bit(rowArg)));
+    StandinDatabase db(dbPath);
+    const std::optional<QByteArray> details = db.details(qint32(*row));
+    if (!details)
+        return refuse(QStringLiteral("%1: there is no record at row %2").arg(dbPath).arg(*row));
+    return writeStdout(*details) ? 0 : 1;
+}
+
+int commandCommands(const QString &dbPath)
+{
+    StandinDatabase db(dbPath);
+    QByteArray out;
+    for (const AuxCommand &c : db.auxCommands()) {
+        const QStringList values{c.name, c.executable, c.folder, c.caption, c.tooltip, c.icon, c.largeIcon,
+                                 QString::number(c.flags)};
+        out += values.join(QLatin1Char('\t')).toUtf8() + '\n';
+    }
+    for (const StandinDatabase::Placement &p : db.placements()) {
+        out += (p.place == Place::Toolbar ? "toolbar\t" : "menu\t") + QByteArray::number(p.view) + '\t'
+            + p.name.toUtf8() + '\n';
+    }
+    return writeStdout(out) ? 0 : 1;
+}
+
+// Sends one control call to the running stand-in.
+int control(const QString &member, const QVariantList &args)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return refuse(QStringLiteral("cannot reach the session bus: %1").arg(bus.lastError().message()));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(protocol::Service, protocol::ControlPath, protocol::ControlInterface, member);
+    call.setArguments(args);
+    const QDBusMessage reply = bus.call(call, QDBus::Block, protocol::CallTimeoutMs);
+    if (reply.type() == QDBusMessage::ReplyMessage)
+        return 0;
+    if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
+        || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner"))
+        return refuse(QStringLiteral("no stand-in ACT! runs on the session bus"));
+    return refuse(reply.errorMessage());
+}
+
+int signalPipe[2] = {-1, -1};
+
+void onTerminate(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
+}
+
+int commandServe(int argc, char **argv)
+{
+    QString dbPath;
+    StandinService::Options options;
+    bool haveDb = false;
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--current" && i + 1 < argc) {
+            const auto row = numberArgument(argv[++i], -1, std::numeric_limits<qint32>::max());
+            if (!row)
+                return usage();
+            options.currentRow = qint32(*row);
+        } else if (arg == "--max-details" && i + 1 < argc) {
+            const auto n = numberArgument(argv[++i], 0, std::numeric_limits<qint32>::max());
+            if (!n)
+                return usage();
+            options.maxDetails = *n;
+        } else if (arg == "--refuse-link") {
+            options.refuseLink = true;
+        } else if (arg == "--read-only") {
+            options.readOnly = true;
+        } else if (!arg.startsWith("--") && !haveDb) {
+            dbPath = pathArgument(argv[i]);
+            haveDb = true;
+        } else {
+            return usage();
+        }
+    }
+
+    std::unique_ptr<StandinDatabase> db;
+    if (haveDb) {
+        db = std::make_unique<StandinDatabase>(dbPath);
+        if (options.currentRow != -1 && !db->rowExists(options.currentRow))
+            return refuse(QStringLiteral("%1: there is no record at row %2").arg(dbPath).arg(options.currentRow));
+        if (!options.readOnly)
+            db->setCurrentRow(options.currentRow);
+    } else if (options.currentRow != -1) {
+        return refuse(QStringLiteral("--current needs a database"));
+    }
+
+    // SIGTERM and SIGINT end the stand-in cleanly, through the event loop.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
+        return refuse(QStringLiteral("cannot set up signal handling"));
+    struct sigaction action {};
+    action.sa_handler = onTerminate;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    StandinService service(std::move(db), options, QDBusConnection::sessionBus());
+    QSocketNotifier notifier(signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&notifier, &QSocketNotifier::activated, &service, [&service] {
+        char byte = 0;
+        [[maybe_unused]] const ssize_t got = ::read(signalPipe[0], &byte, 1);
+        service.closeAndQuit();
+    });
+
+    QString error;
+    if (!service.start(&error))
+        return refuse(error);
+    return QCoreApplication::exec();
+}
+
+int dispatch(int argc, char **argv)
+{
+    if (argc < 2)
+        return usage();
+    const QByteArray command(argv[1]);
+    if (command == "create" && argc == 3)
+        return commandCreate(pathArgument(argv[2]));
+    if (command == "add" && (argc == 3 || argc == 4))
+        return commandAdd(pathArgument(argv[2]), argc == 4 ? argv[3] : nullptr);
+    if (command == "details" && argc == 4)
+        return commandDetails(pathArgument(argv[2]), argv[3]);
+    if (command == "commands" && argc == 3)
+        return commandCommands(pathArgument(argv[2]));
+    if (command == "serve")
+        return commandServe(argc, argv);
+    if (command == "select" && argc == 3) {
+        const auto row = numberArgument(argv[2], -1, std::numeric_limits<qint32>::max());
+        if (!row)
+            return usage();
+        return control(QStringLiteral("Select"), {QVariant::fromValue<qint32>(qint32(*row))});
+    }
+    if (command == "close" && argc == 2)
+        return control(QStringLiteral("Close"), {});
+    return usage();
+}
+
+} // namespace
+
+int runCommandLine(int argc, char **argv)
+{
+    try {
+        return dispatch(argc, argv);
+    } catch (const DatabaseError &error) {
+        return refuse(error.message());
+    }
+}
+
+} // namespace standin

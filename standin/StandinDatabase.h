@@ -1,0 +1,101 @@
+#pragma once
+
+// The stand-in ACT!'s database file: the Sales/Opportunity records with their
+// Details field, the current record, the registered auxiliary commands and
+// where each command stands in the six views.
+//
+// One SQLite file, WAL journal, synchronous=FULL: every write is one
+// transaction and is on disk when the call returns. Texts are kept as the
+// UTF-8 bytes they arrived as, so what goes in comes out byte for byte.
+// Rows are 0-based, handed out in order, and never reused or renumbered.
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <stdexcept>
+
+struct sqlite3;
+
+namespace standin {
+
+class DatabaseError : public std::runtime_error {
+public:
+    explicit DatabaseError(const QString &message)
+        : std::runtime_error(message.toStdString()), message_(message) {}
+    const QString &message() const { return message_; }
+
+private:
+    QString message_;
+};
+
+// The eight registration values of an auxiliary command, in their order.
+struct AuxCommand {
+    QString name;
+    QString executable;
+    QString folder;
+    QString caption;
+    QString tooltip;
+    QString icon;
+    QString largeIcon;
+    qint16 flags = 0;
+};
+
+enum class Place { Toolbar, ToolsMenu };
+
+class StandinDatabase {
+public:
+    // Creates a new, empty database file; refuses a file that exists.
+    static void create(const QString &path);
+    // Opens an existing stand-in database; refuses any other file.
+    explicit StandinDatabase(const QString &path);
+    ~StandinDatabase();
+    StandinDatabase(const StandinDatabase &) = delete;
+    StandinDatabase &operator=(const StandinDatabase &) = delete;
+
+    QString path() const { return path_; }
+
+    // Records.
+    qint32 addRecord(const QByteArray &detailsUtf8);
+    // Adds count empty-detailed records in one transaction (for benchmarks).
+    void addRecords(qint64 count, const QByteArray &detailsUtf8);
+    std::optional<QByteArray> details(qint32 row) const;
+    bool rowExists(qint32 row) const;
+    // False when the row does not exist.
+    bool setDetails(qint32 row, const QByteArray &detailsUtf8);
+    qint64 recordCount() const;
+
+    qint32 currentRow() const;
+    void setCurrentRow(qint32 row);
+
+    // Auxiliary commands.
+    void addAuxCommand(const AuxCommand &command);
+    bool auxCommandExists(const QString &name) const;
+    bool placed(Place place, qint16 view, const QString &name) const;
+    void addPlacement(Place place, qint16 view, const QString &name);
+    void removePlacement(Place place, qint16 view, const QString &name);
+    QList<AuxCommand> auxCommands() const;
+    // (place, view, name) of every placement, by view, toolbar before menu.
+    struct Placement {
+        Place place;
+        qint16 view;
+        QString name;
+    };
+    QList<Placement> placements() const;
+
+private:
+    class Statement;
+    void exec(const char *sql) const;
+    [[noreturn]] void fail(const QString &what) const;
+
+    QString path_;
+    sqlite3 *db_ = nullptr;
+};
+
+// True when bytes are well-formed UTF-8 (no overlong forms, no surrogates,
+// nothing beyond U+10FFFF). On false, *where holds the offending byte offset.
+bool isValidUtf8(const QByteArray &bytes, qsizetype *where = nullptr);
+
+} // namespace standin

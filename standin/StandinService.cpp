@@ -1,0 +1,399 @@
+#include "standin/StandinService.h"
+
+#include "host/dbus/BusProtocol.h"
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QTimer>
+
+namespace standin {
+
+namespace protocol = host::dbus::protocol;
+
+namespace {
+
+constexpr qint16 DetailsField = 36;
+constexpr qint16 CloseCommand = 150;
+
+qint64 characterCount(const QString &text)
+{
+    qint64 count = 0;
+    for (const QChar c : text)
+        if (!c.isLowSurrogate())
+            ++count;
+    return count;
+}
+
+bool validView(qint16 view) { return view >= protocol::FirstView && view <= protocol::LastView; }
+
+} // namespace
+
+void flushConnection(QDBusConnection bus)
+{
+    const QDBusMessage ping = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetId"));
+    bus.call(ping, QDBus::Block, protocol::CallTimeoutMs);
+}
+
+StandinService::StandinService(std::unique_ptr<StandinDatabase> db, Options options, QDBusConnection bus,
+                               QObject *parent)
+    : QObject(parent), db_(std::move(db)), options_(options), bus_(std::move(bus))
+{
+    currentRow_ = options_.currentRow;
+}
+
+StandinService::~StandinService()
+{
+    for (const QString &path : {protocol::FactoryPath, protocol::ApplicationPath, protocol::ViewsPath,
+                                protocol::SalesPath, protocol::AuxCommandsPath, protocol::EventControlPath,
+                                protocol::ControlPath})
+        bus_.unregisterObject(path);
+    for (qint16 view = protocol::FirstView; view <= protocol::LastView; ++view)
+        bus_.unregisterObject(protocol::ViewPathPrefix + QString::number(view));
+}
+
+bool StandinService::start(QString *error)
+{
+    if (!bus_.isConnected()) {
+        *error = QStringLiteral("cannot reach the session bus: %1").arg(bus_.lastError().message());
+        return false;
+    }
+    const auto exportObject = [this, error](const QString &path, std::unique_ptr<QObject> object) {
+        if (!bus_.registerObject(path, object.get(),
+                                 QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)) {
+            *error = QStringLiteral("cannot export %1 on the session bus").arg(path);
+            return false;
+        }
+        objects_.push_back(std::move(object));
+        return true;
+    };
+    bool ok = exportObject(protocol::FactoryPath, std::make_unique<FactoryObject>(*this))
+        && exportObject(protocol::ApplicationPath, std::make_unique<ApplicationObject>(*this))
+        && exportObject(protocol::ViewsPath, std::make_unique<ViewsObject>(*this))
+        && exportObject(protocol::SalesPath, std::make_unique<SalesListObject>(*this))
+        && exportObject(protocol::AuxCommandsPath, std::make_unique<AuxCommandsObject>(*this))
+        && exportObject(protocol::EventControlPath, std::make_unique<EventControlObject>(*this))
+        && exportObject(protocol::ControlPath, std::make_unique<ControlObject>(*this));
+    for (qint16 view = protocol::FirstView; ok && view <= protocol::LastView; ++view)
+        ok = exportObject(protocol::ViewPathPrefix + QString::number(view), std::make_unique<ViewObject>(*this));
+    if (!ok)
+        return false;
+
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
+        bus_.interface()->registerService(protocol::Service, QDBusConnectionInterface::DontQueueService,
+                                          QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid()) {
+        *error = QStringLiteral("cannot take the name %1 on the session bus: %2")
+                     .arg(protocol::Service, reply.error().message());
+        return false;
+    }
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        *error = QStringLiteral("another stand-in ACT! already runs on the session bus (%1 is taken)")
+                     .arg(protocol::Service);
+        return false;
+    }
+    return true;
+}
+
+void StandinService::raiseEvent(qint16 id, const QVariantList &args)
+{
+    QDBusMessage signal =
+        QDBusMessage::createSignal(protocol::EventControlPath, protocol::EventControlInterface, QStringLiteral("Event"));
+    signal << QVariant::fromValue<qint16>(id) << QVariant::fromValue(args);
+    bus_.send(signal);
+}
+
+void StandinService::select(qint32 row)
+{
+    if (!db_)
+        throw DatabaseError(QStringLiteral("no database is open"));
+    if (row != -1 && !db_->rowExists(row))
+        throw DatabaseError(QStringLiteral("no record at row %1").arg(row));
+    currentRow_ = row;
+    if (!options_.readOnly)
+        db_->setCurrentRow(row);
+    raiseEvent(22, {QVariant::fromValue<qint32>(row)});
+}
+
+void StandinService::openDatabase(const QString &path)
+{
+    auto next = std::make_unique<StandinDatabase>(path);
+    closeDatabase();
+    db_ = std::move(next);
+    currentRow_ = db_->currentRow();
+}
+
+void StandinService::closeDatabase()
+{
+    if (!db_)
+        return;
+    db_.reset();
+    currentRow_ = -1;
+    raiseEvent(10);
+}
+
+void StandinService::closeAndQuit()
+{
+    if (quitting_)
+        return;
+    quitting_ = true;
+    closeDatabase();
+    flushConnection(bus_);
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+}
+
+// ---------------------------------------------------------------------------
+
+template <class F>
+auto BusObject::guarded(F body) -> decltype(body())
+{
+    try {
+        return body();
+    } catch (const DatabaseError &error) {
+        sendErrorReply(protocol::DatabaseError, error.message());
+    }
+    return decltype(body())();
+}
+
+StandinDatabase *BusObject::requireDatabase()
+{
+    StandinDatabase *db = service_.database();
+    if (!db)
+        throw DatabaseError(QStringLiteral("no database is open"));
+    return db;
+}
+
+void BusObject::refuse(const QString &errorName, const QString &message)
+{
+    sendErrorReply(errorName, message);
+}
+
+QDBusObjectPath FactoryObject::CreateObject(const QString &progId)
+{
+    if (progId.compare(QLatin1String("ACTOLE.APPOBJECT"), Qt::CaseInsensitive) == 0)
+        return QDBusObjectPath(protocol::ApplicationPath);
+    if (progId.compare(QLatin1String("ACTOLE.AUXCMDS"), Qt::CaseInsensitive) == 0)
+        return QDBusObjectPath(protocol::AuxCommandsPath);
+    refuse(protocol::InvalidArgumentError, QStringLiteral("no automation object is registered as \"%1\"").arg(progId));
+    return {};
+}
+
+void ApplicationObject::OpenFile(const QString &path)
+{
+    guarded([&] {
+        if (path.isEmpty()) {
+            if (!service_.database())
+                refuse(protocol::NoDatabaseError, QStringLiteral("no database is open"));
+            return;
+        }
+        service_.openDatabase(path);
+    });
+}
+
+QDBusObjectPath ApplicationObject::Views()
+{
+    return QDBusObjectPath(protocol::ViewsPath);
+}
+
+QString ApplicationObject::GetOpenDBName()
+{
+    return service_.database() ? service_.database()->path() : QString();
+}
+
+void ApplicationObject::Command(qint16 command)
+{
+    if (command != CloseCommand) {
+        refuse(protocol::InvalidArgumentError, QStringLiteral("command %1 is not supported").arg(command));
+        return;
+    }
+    // The caller gets its answer before the stand-in goes away.
+    setDelayedReply(true);
+    const QDBusMessage reply = message().createReply();
+    service_.closeDatabase();
+    connection().send(reply);
+    service_.closeAndQuit();
+}
+
+QDBusObjectPath ViewsObject::Create(qint16 viewType, const QString &name)
+{
+    Q_UNUSED(name);
+    if (!validView(viewType)) {
+        refuse(protocol::InvalidArgumentError, QStringLiteral("there is no view of type %1").arg(viewType));
+        return {};
+    }
+    return QDBusObjectPath(protocol::ViewPathPrefix + QString::number(viewType));
+}
+
+QDBusObjectPath ViewObject::Sales()
+{
+    return QDBusObjectPath(protocol::SalesPath);
+}
+
+qint32 SalesListObject::GetCurrentRow()
+{
+    return guarded([&]() -> qint32 {
+        requireDatabase();
+        return service_.currentRow();
+    });
+}
+
+QString SalesListObject::GetField(qint16 field, qint32 row, qint32 &rowOut)
+{
+    rowOut = row;
+    return guarded([&]() -> QString {
+        StandinDatabase *db = requireDatabase();
+        if (field != DetailsField) {
+            refuse(protocol::NoSuchFieldError, QStringLiteral("there is no field %1").arg(field));
+            return {};
+        }
+        const std::optional<QByteArray> details = db->details(row);
+        if (!details) {
+            refuse(protocol::NoSuchRowError, QStringLiteral("there is no record at row %1").arg(row));
+            return {};
+        }
+        const QString text = QString::fromUtf8(*details);
+        const QString problem = protocol::textCrossingProblem(text);
+        if (!problem.isEmpty() || text.toUtf8() != *details) {
+            refuse(protocol::InvalidArgumentError,
+                   QStringLiteral("the Details text of row %1 cannot cross the bus unaltered: %2")
+                       .arg(row)
+                       .arg(problem.isEmpty() ? QStringLiteral("it is not valid UTF-8") : problem));
+            return {};
+        }
+        return text;
+    });
+}
+
+qint32 SalesListObject::SetField(qint16 field, qint32 row, const QString &text, qint32 &rowOut, QString &textOut)
+{
+    rowOut = row;
+    textOut = text;
+    return guarded([&]() -> qint32 {
+        StandinDatabase *db = service_.database();
+        if (!db)
+            return protocol::ResultNoDatabase;
+        if (service_.options().readOnly)
+            return protocol::ResultReadOnly;
+        if (field != DetailsField)
+            return protocol::ResultNoSuchField;
+        if (service_.options().maxDetails && characterCount(text) > *service_.options().maxDetails)
+            return protocol::ResultTooLong;
+        if (!db->setDetails(row, text.toUtf8()))
+            return protocol::ResultNoSuchRow;
+        return protocol::ResultDone;
+    });
+}
+
+qint16 AuxCommandsObject::existsIn(Place place, qint16 view, const QString &name)
+{
+    return guarded([&]() -> qint16 { return requireDatabase()->placed(place, view, name) ? 1 : 0; });
+}
+
+qint16 AuxCommandsObject::AuxCommandExistsInToolbar(qint16 view, const QString &name)
+{
+    return existsIn(Place::Toolbar, view, name);
+}
+
+qint16 AuxCommandsObject::AuxCommandExistsInToolsMenu(qint16 view, const QString &name)
+{
+    return existsIn(Place::ToolsMenu, view, name);
+}
+
+qint16 AuxCommandsObject::AuxCommandExists(const QString &name)
+{
+    return guarded([&]() -> qint16 { return requireDatabase()->auxCommandExists(name) ? 1 : 0; });
+}
+
+qint32 AuxCommandsObject::AddAuxCommand(const QString &name, const QString &executable, const QString &folder,
+                                        const QString &caption, const QString &tooltip, const QString &icon,
+                                        const QString &largeIcon, qint16 flags)
+{
+    return guarded([&]() -> qint32 {
+        StandinDatabase *db = service_.database();
+        if (!db)
+            return protocol::ResultNoDatabase;
+        if (service_.options().readOnly)
+            return protocol::ResultReadOnly;
+        if (name.isEmpty())
+            return protocol::ResultInvalidName;
+        db->addAuxCommand(AuxCommand{name, executable, folder, caption, tooltip, icon, largeIcon, flags});
+        return protocol::ResultDone;
+    });
+}
+
+qint32 AuxCommandsObject::changePlacement(Place place, bool add, qint16 view, const QString &name)
+{
+    return guarded([&]() -> qint32 {
+        StandinDatabase *db = service_.database();
+        if (!db)
+            return protocol::ResultNoDatabase;
+        if (service_.options().readOnly)
+            return protocol::ResultReadOnly;
+        if (!validView(view))
+            return protocol::ResultBadView;
+        if (name.isEmpty())
+            return protocol::ResultInvalidName;
+        if (add) {
+            if (!db->auxCommandExists(name))
+                return protocol::ResultNotRegistered;
+            db->addPlacement(place, view, name);
+        } else {
+            db->removePlacement(place, view, name);
+        }
+        return protocol::ResultDone;
+    });
+}
+
+qint32 AuxCommandsObject::AddAuxCommandToToolbar(qint16 view, const QString &name)
+{
+    return changePlacement(Place::Toolbar, true, view, name);
+}
+
+qint32 AuxCommandsObject::RemoveAuxCommandFromToolbar(qint16 view, const QString &name)
+{
+    return changePlacement(Place::Toolbar, false, view, name);
+}
+
+qint32 AuxCommandsObject::AddAuxCommandToToolsMenu(qint16 view, const QString &name)
+{
+    return changePlacement(Place::ToolsMenu, true, view, name);
+}
+
+qint32 AuxCommandsObject::RemoveAuxCommandFromToolsMenu(qint16 view, const QString &name)
+{
+    return changePlacement(Place::ToolsMenu, false, view, name);
+}
+
+qint32 EventControlObject::Id1(qint32 argument)
+{
+    Q_UNUSED(argument);
+    return service_.database() && !service_.options().refuseLink ? 1 : 0;
+}
+
+void EventControlObject::Id2()
+{
+    ++service_.acknowledgements;
+}
+
+bool EventControlObject::Id3()
+{
+    return service_.options().refuseLink;
+}
+
+void ControlObject::Select(qint32 row)
+{
+    guarded([&] { service_.select(row); });
+}
+
+void ControlObject::Close()
+{
+    setDelayedReply(true);
+    const QDBusMessage reply = message().createReply();
+    service_.closeDatabase();
+    connection().send(reply);
+    service_.closeAndQuit();
+}
+
+} // namespace standin

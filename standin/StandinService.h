@@ -1,0 +1,183 @@
+#pragma once
+
+// The stand-in ACT! on the session bus: the automation objects the program
+// calls, the event control with its Event signal, and a small control object
+// through which `act-standin select` and `act-standin close` drive it.
+// The names, signatures and result codes are those of host/dbus/BusProtocol.h.
+
+#include "standin/StandinDatabase.h"
+
+#include <QDBusConnection>
+#include <QDBusContext>
+#include <QDBusObjectPath>
+#include <QObject>
+#include <QVariantList>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace standin {
+
+class StandinService : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        qint32 currentRow = -1;
+        bool refuseLink = false;
+        std::optional<qint64> maxDetails; // characters (code points)
+        bool readOnly = false;
+    };
+
+    // db may be null: the stand-in then runs with no database open.
+    StandinService(std::unique_ptr<StandinDatabase> db, Options options, QDBusConnection bus,
+                   QObject *parent = nullptr);
+    ~StandinService() override;
+
+    // Exports the objects and takes the service name. False, with *error
+    // set, when the name is taken or the bus refuses.
+    bool start(QString *error);
+
+    StandinDatabase *database() const { return db_.get(); }
+    const Options &options() const { return options_; }
+    QDBusConnection bus() const { return bus_; }
+
+    qint32 currentRow() const { return currentRow_; }
+    // Makes row current and raises event 22. The row must exist (or be -1).
+    void select(qint32 row);
+    // Opens another database in place of the open one (event 10 for the old).
+    void openDatabase(const QString &path);
+    // Closes the open database, raising event 10 when there was one.
+    void closeDatabase();
+    // Closes the database and ends the event loop once every queued message
+    // (replies included) has reached the bus.
+    void closeAndQuit();
+
+    void raiseEvent(qint16 id, const QVariantList &args = {});
+    int acknowledgements = 0;
+
+private:
+    std::unique_ptr<StandinDatabase> db_;
+    Options options_;
+    QDBusConnection bus_;
+    qint32 currentRow_ = -1;
+    bool quitting_ = false;
+    std::vector<std::unique_ptr<QObject>> objects_;
+};
+
+// Waits until every message this connection queued so far has been taken by
+// the bus daemon: it sends a call to the daemon and waits for the answer,
+// which comes after the earlier messages on the same connection.
+void flushConnection(QDBusConnection bus);
+
+// ---------------------------------------------------------------------------
+// The exported objects. Each slot is one bus member.
+
+class BusObject : public QObject, protected QDBusContext {
+    Q_OBJECT
+public:
+    explicit BusObject(StandinService &service) : service_(service) {}
+
+protected:
+    // Runs body; a database failure becomes an error reply.
+    template <class F>
+    auto guarded(F body) -> decltype(body());
+    StandinDatabase *requireDatabase();
+    void refuse(const QString &errorName, const QString &message);
+    StandinService &service_;
+};
+
+class FactoryObject : public BusObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.Factory")
+public:
+    using BusObject::BusObject;
+public Q_SLOTS:
+    QDBusObjectPath CreateObject(const QString &progId);
+};
+
+class ApplicationObject : public BusObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.Application")
+public:
+    using BusObject::BusObject;
+public Q_SLOTS:
+    void OpenFile(const QString &path);
+    QDBusObjectPath Views();
+    QString GetOpenDBName();
+    void Command(qint16 command);
+};
+
+class ViewsObject : public BusObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.Views")
+public:
+    using BusObject::BusObject;
+public Q_SLOTS:
+    QDBusObjectPath Create(qint16 viewType, const QString &name);
+};
+
+class ViewObject : public BusObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.View")
+public:
+    using BusObject::BusObject;
+public Q_SLOTS:
+    QDBusObjectPath Sales();
+};
+
+class SalesListObject : public BusObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.SalesList")
+public:
+    using BusObject::BusObject;
+public Q_SLOTS:
+    qint32 GetCurrentRow();
+    QString GetField(qint16 field, qint32 row, qint32 &rowOut);
+    qint32 SetField(qint16 field, qint32 row, const QString &text, qint32 &rowOut, QString &textOut);
+};
+
+class AuxCommandsObject : public BusObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.AuxCommands")
+public:
+    using BusObject::BusObject;
+public Q_SLOTS:
+    qint16 AuxCommandExistsInToolbar(qint16 view, const QString &name);
+    qint16 AuxCommandExistsInToolsMenu(qint16 view, const QString &name);
+    qint16 AuxCommandExists(const QString &name);
+    qint32 AddAuxCommand(const QString &name, const QString &executable, const QString &folder,
+                         const QString &caption, const QString &tooltip, const QString &icon,
+                         const QString &largeIcon, qint16 flags);
+    qint32 AddAuxCommandToToolbar(qint16 view, const QString &name);
+    qint32 RemoveAuxCommandFromToolbar(qint16 view, const QString &name);
+    qint32 AddAuxCommandToToolsMenu(qint16 view, const QString &name);
+    qint32 RemoveAuxCommandFromToolsMenu(qint16 view, const QString &name);
+
+private:
+    qint16 existsIn(Place place, qint16 view, const QString &name);
+    qint32 changePlacement(Place place, bool add, qint16 view, const QString &name);
+};
+
+class EventControlObject : public BusObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.EventControl")
+public:
+    using BusObject::BusObject;
+public Q_SLOTS:
+    qint32 Id1(qint32 argument);
+    void Id2();
+    bool Id3();
+};
+
+class ControlObject : public BusObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.Control")
+public:
+    using BusObject::BusObject;
+public Q_SLOTS:
+    void Select(qint32 row);
+    void Close();
+};
+
+} // namespace standin
