@@ -1,0 +1,444 @@
+#include "host/dbus/DBusHost.h"
+
+#include "host/dbus/BusProtocol.h"
+
+#include <QDBusArgument>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+
+namespace host::dbus {
+
+namespace {
+
+const QString ServiceUnknown = QStringLiteral("org.freedesktop.DBus.Error.ServiceUnknown");
+const QString NameHasNoOwner = QStringLiteral("org.freedesktop.DBus.Error.NameHasNoOwner");
+const QString NoReply = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+const QString Timeout = QStringLiteral("org.freedesktop.DBus.Error.Timeout");
+const QString TimedOut = QStringLiteral("org.freedesktop.DBus.Error.TimedOut");
+const QString Disconnected = QStringLiteral("org.freedesktop.DBus.Error.Disconnected");
+const QString NoServer = QStringLiteral("org.freedesktop.DBus.Error.NoServer");
+
+QString busMessage(const QDBusMessage &reply)
+{
+    const QString text = reply.errorMessage();
+    if (!text.isEmpty())
+        return text;
+    if (!reply.errorName().isEmpty())
+        return reply.errorName();
+    return QStringLiteral("no answer");
+}
+
+Failure typeMismatch(const QString &member, const QVariant &value, const char *expected)
+{
+    const char *got = value.isValid() ? value.typeName() : "nothing";
+    return Failure(13, QStringLiteral("Type mismatch: %1 answered %2 where %3 was expected")
+                           .arg(member, QLatin1String(got ? got : "an unknown value"), QLatin1String(expected)));
+}
+
+// A whole number carried by value, whatever its width on the bus.
+std::optional<qint64> integerOf(const QVariant &value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+    case QMetaType::UChar:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+        return value.toLongLong();
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: {
+        const qulonglong v = value.toULongLong();
+        // Anything this large overflows every width the program uses.
+        return v > qulonglong(std::numeric_limits<qint64>::max()) ? std::numeric_limits<qint64>::max() : qint64(v);
+    }
+    case QMetaType::Bool:
+        // A late-bound Boolean converts to -1 (true) or 0.
+        return value.toBool() ? -1 : 0;
+    default:
+        return std::nullopt;
+    }
+}
+
+const QVariant &argumentAt(const QString &member, const QVariantList &args, int index)
+{
+    static const QVariant none;
+    if (index >= args.size())
+        throw typeMismatch(member, none, "a value");
+    return args.at(index);
+}
+
+// ---------------------------------------------------------------------------
+
+class DBusSalesList : public SalesList {
+public:
+    DBusSalesList(std::shared_ptr<BusChannel> channel, QString path)
+        : channel_(std::move(channel)), path_(std::move(path)) {}
+
+    qint32 GetCurrentRow() override
+    {
+        const QString member = QStringLiteral("GetCurrentRow");
+        const QVariantList r = channel_->call(path_, protocol::SalesListInterface, member);
+        return resultToInt32(member, argumentAt(member, r, 0));
+    }
+
+    QString GetField(qint16 field, qint32 &row) override
+    {
+        const QString member = QStringLiteral("GetField");
+        const QVariantList r = channel_->call(path_, protocol::SalesListInterface, member,
+                                              {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row)});
+        const QString text = resultToString(member, argumentAt(member, r, 0));
+        if (r.size() > 1)
+            row = resultToInt32(member, r.at(1));
+        return text;
+    }
+
+    qint32 SetField(qint16 field, qint32 &row, QString &text) override
+    {
+        const QString member = QStringLiteral("SetField");
+        const QVariantList r =
+            channel_->call(path_, protocol::SalesListInterface, member,
+                           {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), text});
+        const qint32 result = resultToInt32(member, argumentAt(member, r, 0));
+        if (r.size() > 1)
+            row = resultToInt32(member, r.at(1));
+        if (r.size() > 2)
+            text = resultToString(member, r.at(2));
+        return result;
+    }
+
+private:
+    std::shared_ptr<BusChannel> channel_;
+    QString path_;
+};
+
+class DBusView : public ActView {
+public:
+    DBusView(std::shared_ptr<BusChannel> channel, QString path) : channel_(std::move(channel)), path_(std::move(path)) {}
+
+    std::shared_ptr<SalesList> Sales() override
+    {
+        const QString member = QStringLiteral("Sales");
+        const QVariantList r = channel_->call(path_, protocol::ViewInterface, member);
+        return std::make_shared<DBusSalesList>(channel_, resultToObjectPath(member, argumentAt(member, r, 0)));
+    }
+
+private:
+    std::shared_ptr<BusChannel> channel_;
+    QString path_;
+};
+
+class DBusViews : public ActViews {
+public:
+    DBusViews(std::shared_ptr<BusChannel> channel, QString path)
+        : channel_(std::move(channel)), path_(std::move(path)) {}
+
+    std::shared_ptr<ActView> Create(qint16 viewType, const QString &name) override
+    {
+        const QString member = QStringLiteral("Create");
+        const QVariantList r =
+            channel_->call(path_, protocol::ViewsInterface, member, {QVariant::fromValue<qint16>(viewType), name});
+        return std::make_shared<DBusView>(channel_, resultToObjectPath(member, argumentAt(member, r, 0)));
+    }
+
+private:
+    std::shared_ptr<BusChannel> channel_;
+    QString path_;
+};
+
+class DBusApp : public ActApp {
+public:
+    DBusApp(std::shared_ptr<BusChannel> channel, QString path) : channel_(std::move(channel)), path_(std::move(path)) {}
+
+    void OpenFile(const QString &path) override
+    {
+        channel_->call(path_, protocol::ApplicationInterface, QStringLiteral("OpenFile"), {path});
+    }
+
+    std::shared_ptr<ActViews> Views() override
+    {
+        const QString member = QStringLiteral("Views");
+        const QVariantList r = channel_->call(path_, protocol::ApplicationInterface, member);
+        return std::make_shared<DBusViews>(channel_, resultToObjectPath(member, argumentAt(member, r, 0)));
+    }
+
+    QString GetOpenDBName() override
+    {
+        const QString member = QStringLiteral("GetOpenDBName");
+        const QVariantList r = channel_->call(path_, protocol::ApplicationInterface, member);
+        return resultToString(member, argumentAt(member, r, 0));
+    }
+
+    void Command(qint16 command) override
+    {
+        channel_->call(path_, protocol::ApplicationInterface, QStringLiteral("Command"),
+                       {QVariant::fromValue<qint16>(command)});
+    }
+
+private:
+    std::shared_ptr<BusChannel> channel_;
+    QString path_;
+};
+
+class DBusAuxCommands : public AuxCommands {
+public:
+    DBusAuxCommands(std::shared_ptr<BusChannel> channel, QString path)
+        : channel_(std::move(channel)), path_(std::move(path)) {}
+
+    qint16 AuxCommandExistsInToolbar(qint16 view, const QString &name) override
+    {
+        return call16(QStringLiteral("AuxCommandExistsInToolbar"), {QVariant::fromValue<qint16>(view), name});
+    }
+    qint16 AuxCommandExistsInToolsMenu(qint16 view, const QString &name) override
+    {
+        return call16(QStringLiteral("AuxCommandExistsInToolsMenu"), {QVariant::fromValue<qint16>(view), name});
+    }
+    qint16 AuxCommandExists(const QString &name) override
+    {
+        return call16(QStringLiteral("AuxCommandExists"), {name});
+    }
+    qint32 AddAuxCommand(const QString &name, const QString &executable, const QString &folder,
+                         const QString &caption, const QString &tooltip, const QString &icon,
+                         const QString &largeIcon, qint16 flags) override
+    {
+        return call32(QStringLiteral("AddAuxCommand"), {name, executable, folder, caption, tooltip, icon, largeIcon,
+                                                        QVariant::fromValue<qint16>(flags)});
+    }
+    qint32 AddAuxCommandToToolbar(qint16 view, const QString &name) override
+    {
+        return call32(QStringLiteral("AddAuxCommandToToolbar"), {QVariant::fromValue<qint16>(view), name});
+    }
+    qint32 RemoveAuxCommandFromToolbar(qint16 view, const QString &name) override
+    {
+        return call32(QStringLiteral("RemoveAuxCommandFromToolbar"), {QVariant::fromValue<qint16>(view), name});
+    }
+    qint32 AddAuxCommandToToolsMenu(qint16 view, const QString &name) override
+    {
+        return call32(QStringLiteral("AddAuxCommandToToolsMenu"), {QVariant::fromValue<qint16>(view), name});
+    }
+    qint32 RemoveAuxCommandFromToolsMenu(qint16 view, const QString &name) override
+    {
+        return call32(QStringLiteral("RemoveAuxCommandFromToolsMenu"), {QVariant::fromValue<qint16>(view), name});
+    }
+
+private:
+    qint16 call16(const QString &member, const QVariantList &args)
+    {
+        const QVariantList r = channel_->call(path_, protocol::AuxCommandsInterface, member, args);
+        return resultToInt16(member, argumentAt(member, r, 0));
+    }
+    qint32 call32(const QString &member, const QVariantList &args)
+    {
+        const QVariantList r = channel_->call(path_, protocol::AuxCommandsInterface, member, args);
+        return resultToInt32(member, argumentAt(member, r, 0));
+    }
+
+    std::shared_ptr<BusChannel> channel_;
+    QString path_;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+
+qint16 resultToInt16(const QString &member, const QVariant &value)
+{
+    const std::optional<qint64> n = integerOf(value);
+    if (!n)
+        throw typeMismatch(member, value, "a number");
+    return toInt16(*n);
+}
+
+qint32 resultToInt32(const QString &member, const QVariant &value)
+{
+    const std::optional<qint64> n = integerOf(value);
+    if (!n)
+        throw typeMismatch(member, value, "a number");
+    return toInt32(*n);
+}
+
+bool resultToBool(const QString &member, const QVariant &value)
+{
+    if (value.metaType().id() == QMetaType::Bool)
+        return value.toBool();
+    const std::optional<qint64> n = integerOf(value);
+    if (!n)
+        throw typeMismatch(member, value, "a Boolean");
+    return *n != 0;
+}
+
+QString resultToString(const QString &member, const QVariant &value)
+{
+    if (value.metaType().id() != QMetaType::QString)
+        throw typeMismatch(member, value, "a text");
+    return value.toString();
+}
+
+QString resultToObjectPath(const QString &member, const QVariant &value)
+{
+    if (value.metaType() != QMetaType::fromType<QDBusObjectPath>())
+        throw typeMismatch(member, value, "an object");
+    return value.value<QDBusObjectPath>().path();
+}
+
+bool BusChannel::isAbsent(const QDBusMessage &reply)
+{
+    const QString name = reply.errorName();
+    return name == ServiceUnknown || name == NameHasNoOwner || name == Disconnected || name == NoServer;
+}
+
+bool BusChannel::isUnavailable(const QDBusMessage &reply)
+{
+    const QString name = reply.errorName();
+    return isAbsent(reply) || name == NoReply || name == Timeout || name == TimedOut;
+}
+
+Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply)
+{
+    if (isUnavailable(reply))
+        return Failure(Failure::ServerUnavailable,
+                       QStringLiteral("The remote server machine does not exist or is unavailable (%1: %2)")
+                           .arg(member, busMessage(reply)));
+    return Failure(Failure::AutomationError, QStringLiteral("Automation error (%1: %2)").arg(member, busMessage(reply)));
+}
+
+QDBusMessage BusChannel::rawCall(const QString &path, const QString &interface, const QString &member,
+                                 const QVariantList &args) const
+{
+    for (const QVariant &arg : args) {
+        if (arg.metaType().id() != QMetaType::QString)
+            continue;
+        const QString problem = protocol::textCrossingProblem(arg.toString());
+        if (!problem.isEmpty())
+            throw Failure(Failure::InvalidCall,
+                          QStringLiteral("Invalid procedure call or argument (%1: %2; it was not sent to ACT!)")
+                              .arg(member, problem));
+    }
+    QDBusMessage message = QDBusMessage::createMethodCall(protocol::Service, path, interface, member);
+    message.setArguments(args);
+    return bus_.call(message, QDBus::Block, protocol::CallTimeoutMs);
+}
+
+QVariantList BusChannel::call(const QString &path, const QString &interface, const QString &member,
+                              const QVariantList &args) const
+{
+    const QDBusMessage reply = rawCall(path, interface, member, args);
+    if (reply.type() != QDBusMessage::ReplyMessage)
+        throw failureFor(member, reply);
+    return reply.arguments();
+}
+
+// ---------------------------------------------------------------------------
+
+DBusActEvent::DBusActEvent(std::shared_ptr<BusChannel> channel, QObject *parent)
+    : QObject(parent), channel_(std::move(channel))
+{
+    channel_->bus().connect(protocol::Service, protocol::EventControlPath, protocol::EventControlInterface,
+                            QStringLiteral("Event"), this, SLOT(onEvent(QDBusMessage)));
+}
+
+DBusActEvent::~DBusActEvent()
+{
+    channel_->bus().disconnect(protocol::Service, protocol::EventControlPath, protocol::EventControlInterface,
+                               QStringLiteral("Event"), this, SLOT(onEvent(QDBusMessage)));
+}
+
+qint32 DBusActEvent::Id1(qint32 argument)
+{
+    const QString member = QStringLiteral("Id1");
+    const QDBusMessage reply = channel_->rawCall(protocol::EventControlPath, protocol::EventControlInterface, member,
+                                                 {QVariant::fromValue<qint32>(argument)});
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        // No host on the bus is an answer: there is no link.
+        if (BusChannel::isAbsent(reply))
+            return 0;
+        throw BusChannel::failureFor(member, reply);
+    }
+    return resultToInt32(member, argumentAt(member, reply.arguments(), 0));
+}
+
+void DBusActEvent::Id2()
+{
+    channel_->call(protocol::EventControlPath, protocol::EventControlInterface, QStringLiteral("Id2"));
+}
+
+bool DBusActEvent::Id3()
+{
+    const QString member = QStringLiteral("Id3");
+    const QDBusMessage reply = channel_->rawCall(protocol::EventControlPath, protocol::EventControlInterface, member);
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        if (BusChannel::isAbsent(reply))
+            return false;
+        throw BusChannel::failureFor(member, reply);
+    }
+    return resultToBool(member, argumentAt(member, reply.arguments(), 0));
+}
+
+void DBusActEvent::onEvent(const QDBusMessage &message)
+{
+    const QVariantList in = message.arguments();
+    if (in.isEmpty())
+        return;
+    const std::optional<qint64> id = integerOf(in.at(0));
+    if (!id || *id < FirstEvent || *id > LastEvent)
+        return; // not one of the control's events
+    QVariantList args;
+    if (in.size() > 1) {
+        const QVariant &raw = in.at(1);
+        if (raw.canConvert<QDBusArgument>()) {
+            const QDBusArgument argument = raw.value<QDBusArgument>();
+            if (argument.currentSignature() == QLatin1String("av"))
+                argument >> args;
+        } else if (raw.metaType().id() == QMetaType::QVariantList) {
+            args = raw.toList();
+        }
+    }
+    if (!handler_)
+        return;
+    try {
+        handler_(qint16(*id), args);
+    } catch (const Failure &) {
+        // The program's event handlers skip failing statements themselves;
+        // nothing may unwind into the event loop.
+    }
+}
+
+// ---------------------------------------------------------------------------
+
+DBusHostFactory::DBusHostFactory(QDBusConnection bus)
+    : channel_(std::make_shared<BusChannel>(std::move(bus))), event_(std::make_unique<DBusActEvent>(channel_))
+{
+}
+
+DBusHostFactory::~DBusHostFactory() = default;
+
+QString DBusHostFactory::createObject(const QString &progId)
+{
+    const QString member = QStringLiteral("CreateObject");
+    const QDBusMessage reply = channel_->rawCall(protocol::FactoryPath, protocol::FactoryInterface, member, {progId});
+    if (reply.type() != QDBusMessage::ReplyMessage) {
+        const QString why = BusChannel::isAbsent(reply)
+            ? QStringLiteral("ACT! is not running: %1").arg(busMessage(reply))
+            : QStringLiteral("ACT! did not make it: %1").arg(busMessage(reply));
+        throw Failure(Failure::CannotCreateObject,
+                      QStringLiteral("ActiveX component can't create object: the ACT! automation object \"%1\" "
+                                     "cannot be created (%2)")
+                          .arg(progId, why));
+    }
+    return resultToObjectPath(member, argumentAt(member, reply.arguments(), 0));
+}
+
+std::shared_ptr<ActApp> DBusHostFactory::createAppObject()
+{
+    return std::make_shared<DBusApp>(channel_, createObject(QString::fromLatin1(AppObjectProgId)));
+}
+
+std::shared_ptr<AuxCommands> DBusHostFactory::createAuxCommands()
+{
+    return std::make_shared<DBusAuxCommands>(channel_, createObject(QString::fromLatin1(AuxCommandsProgId)));
+}
+
+} // namespace host::dbus

@@ -1,0 +1,98 @@
+#pragma once
+
+// The host interfaces served over the session bus by the stand-in ACT!.
+//
+// Every call is late-bound: a method call message built by member name, sent
+// and awaited for at most protocol::CallTimeoutMs. Failures follow the
+// runtime's numbers:
+//   429  an automation object cannot be created (no host on the bus, or the
+//        host refuses the identifier)
+//   440  the host answered with an error
+//   462  the host is gone or did not answer in time
+//   13   the host answered with a value of the wrong type
+//   6    a 16-bit (or 32-bit) answer does not fit
+//   5    a text that cannot cross the bus unaltered (NUL, unpaired
+//        surrogate); it is not sent
+
+#include "host/ActHost.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QObject>
+#include <QVariantList>
+
+#include <memory>
+
+namespace host::dbus {
+
+// The connection and the one way calls are made on it.
+class BusChannel {
+public:
+    explicit BusChannel(QDBusConnection bus) : bus_(std::move(bus)) {}
+
+    // Calls member on the host object at path and returns the reply's
+    // arguments, or throws the failure described above.
+    QVariantList call(const QString &path, const QString &interface, const QString &member,
+                      const QVariantList &args = {}) const;
+    // The reply as it came, for callers that read "not there" as an answer.
+    QDBusMessage rawCall(const QString &path, const QString &interface, const QString &member,
+                         const QVariantList &args = {}) const;
+    QDBusConnection bus() const { return bus_; }
+
+    // True for the errors that mean nobody owns the service name.
+    static bool isAbsent(const QDBusMessage &reply);
+    // True for the errors that mean the host vanished or did not answer.
+    static bool isUnavailable(const QDBusMessage &reply);
+    // The failure for an error reply to member.
+    static Failure failureFor(const QString &member, const QDBusMessage &reply);
+
+private:
+    QDBusConnection bus_;
+};
+
+// Conversions of reply values, as a late-bound call converts them.
+qint16 resultToInt16(const QString &member, const QVariant &value);
+qint32 resultToInt32(const QString &member, const QVariant &value);
+bool resultToBool(const QString &member, const QVariant &value);
+QString resultToString(const QString &member, const QVariant &value);
+QString resultToObjectPath(const QString &member, const QVariant &value);
+
+// The event control. It listens for the Event signal by the service's name,
+// so it follows a stand-in that was restarted, and runs the handler on the
+// thread it lives on (the UI thread).
+class DBusActEvent : public QObject, public host::ActEvent {
+    Q_OBJECT
+public:
+    explicit DBusActEvent(std::shared_ptr<BusChannel> channel, QObject *parent = nullptr);
+    ~DBusActEvent() override;
+
+    qint32 Id1(qint32 argument) override;
+    void Id2() override;
+    bool Id3() override;
+    void setHandler(Handler handler) override { handler_ = std::move(handler); }
+
+private Q_SLOTS:
+    void onEvent(const QDBusMessage &message);
+
+private:
+    std::shared_ptr<BusChannel> channel_;
+    Handler handler_;
+};
+
+class DBusHostFactory : public host::HostFactory {
+public:
+    explicit DBusHostFactory(QDBusConnection bus = QDBusConnection::sessionBus());
+    ~DBusHostFactory() override;
+
+    std::shared_ptr<ActApp> createAppObject() override;
+    std::shared_ptr<AuxCommands> createAuxCommands() override;
+    ActEvent &eventControl() override { return *event_; }
+
+private:
+    QString createObject(const QString &progId);
+
+    std::shared_ptr<BusChannel> channel_;
+    std::unique_ptr<DBusActEvent> event_;
+};
+
+} // namespace host::dbus
