@@ -1,0 +1,22 @@
+#pragma once
+
+// The integration dialog's 17 texts, in English and in French.
+
+#include <QStringList>
+#include <QStringView>
+
+namespace integrate {
+
+// The address that the dialog's error reports ask the user to write to.
+inline constexpr QStringView SupportAddress = u"support@veltrane.example";
+
+inline constexpr int TextCount = 17;
+
+// Entry by entry: 0 contact line of the error report, 1 start of the
+// command's tooltip, 2 and 3 the restart question, 4 the failure message,
+// 5 the dialog caption, 6 to 11 the six view labels, 12 and 13 the frame
+// captions, 14 and 15 the button captions, 16 the restart hint.
+QStringList englishTexts();
+QStringList frenchTexts();
+
+} // namespace integrate

@@ -1,0 +1,485 @@
+#include "integrate/clsFrmIntegrate.h"
+
+#include "integrate/CommandRegistration.h"
+#include "integrate/IntegrateTexts.h"
+#include "platform/ProgramState.h"
+
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QPushButton>
+#include <QShowEvent>
+
+namespace integrate {
+
+ScreenCheckBox::ScreenCheckBox(QWidget *parent) : QCheckBox(parent)
+{
+    setTristate(true);
+}
+
+void ScreenCheckBox::nextCheckState()
+{
+    setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+}
+
+ScreenLabel::ScreenLabel(QWidget *parent) : QLabel(parent)
+{
+    setFocusPolicy(Qt::NoFocus);
+}
+
+void ScreenLabel::mousePressEvent(QMouseEvent *event)
+{
+    pressed_ = event->button() == Qt::LeftButton;
+    event->accept();
+}
+
+void ScreenLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    pressed_ = false;
+    event->accept();
+    if (click)
+        Q_EMIT clicked();
+}
+
+} // namespace integrate
+
+namespace {
+
+// Positions are designed in twips; the screen has 15 twips to a pixel.
+QRect twips(int left, int top, int width, int height)
+{
+    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0), qRound(height / 15.0));
+}
+
+struct BoxPlace {
+    int boxLeft, boxTop, labelLeft, labelTop, labelWidth;
+};
+
+// Box and label of each index, relative to its frame.
+constexpr BoxPlace boxPlaces[clsFrmIntegrate::BoxCount] = {
+    {210, 345, 495, 375, 1200},  {1815, 345, 2100, 375, 1470}, {3600, 315, 3870, 345, 1005},
+    {210, 690, 495, 720, 1320},  {1815, 690, 2100, 720, 1470}, {3600, 660, 3870, 690, 1020},
+    {210, 345, 495, 375, 930},   {1815, 345, 2100, 375, 1500}, {3630, 345, 3900, 375, 930},
+    {210, 690, 495, 720, 1320},  {1815, 690, 2100, 720, 1515}, {3630, 690, 3900, 720, 930},
+};
+
+constexpr int BoxHeight = 255;
+constexpr int LabelHeight = 270;
+
+Qt::CheckState toCheckState(qint16 value)
+{
+    switch (value) {
+    case 0:
+        return Qt::Unchecked;
+    case 1:
+        return Qt::Checked;
+    case 2:
+        return Qt::PartiallyChecked;
+    default:
+        throw host::Failure(380, QStringLiteral("Invalid property value"));
+    }
+}
+
+qint16 toValue(Qt::CheckState state)
+{
+    switch (state) {
+    case Qt::Unchecked:
+        return 0;
+    case Qt::Checked:
+        return 1;
+    case Qt::PartiallyChecked:
+        break;
+    }
+    return 2;
+}
+
+} // namespace
+
+clsFrmIntegrate::clsFrmIntegrate(host::HostFactory &host, platform::PlatformServices &desktop,
+                                 std::function<void()> mainFormUnload, QWidget *parent)
+    : QDialog(parent), host_(host), desktop_(desktop), mainFormUnload_(std::move(mainFormUnload))
+{
+    setObjectName(QStringLiteral("frmIntegrate"));
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(twips(0, 0, 7020, 3240).size());
+    buildControls();
+    setDesignTexts();
+}
+
+clsFrmIntegrate::~clsFrmIntegrate() = default;
+
+void clsFrmIntegrate::buildControls()
+{
+    // Created in tab order where it matters: the boxes of the toolbar
+    // frame first, so that the dialog opens with the first box focused.
+    const QRect frames[2] = {twips(315, 240, 5115, 1185), twips(315, 1575, 5130, 1185)};
+    for (int f = 0; f < 2; ++f) {
+        auto *frame = new QGroupBox(this);
+        frame->setObjectName(QStringLiteral("Frame1_%1").arg(f));
+        frame->setGeometry(frames[f]);
+        Frame1_[f] = frame;
+        for (int i = f * 6; i < f * 6 + 6; ++i) {
+            const BoxPlace &p = boxPlaces[i];
+            auto *box = new integrate::ScreenCheckBox(frame);
+            box->setObjectName(QStringLiteral("chkScreen_%1").arg(i));
+            box->setGeometry(twips(p.boxLeft, p.boxTop, i == 6 ? 220 : 255, BoxHeight));
+            chkScreen_[i] = box;
+            auto *label = new integrate::ScreenLabel(frame);
+            label->setObjectName(QStringLiteral("lblScreen_%1").arg(i));
+            label->setGeometry(twips(p.labelLeft, p.labelTop, p.labelWidth, LabelHeight));
+            lblScreen_[i] = label;
+            // The box's click handling runs on every real change of its
+            // state, whoever makes it; setting the same state signals nothing.
+            connect(box, &QCheckBox::stateChanged, this, [this, i] { chkScreen_Click(i); });
+            connect(label, &integrate::ScreenLabel::clicked, this, [this, i] { lblScreen_Click(i); });
+        }
+    }
+
+    lblRestart_ = new QLabel(this);
+    lblRestart_->setObjectName(QStringLiteral("lblRestart"));
+    lblRestart_->setGeometry(twips(495, 2850, 5670, 315));
+
+    cmdOK_ = new QPushButton(this);
+    cmdOK_->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK_->setGeometry(twips(5820, 360, 1000, 325));
+    cmdOK_->setDefault(true);
+    connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
+
+    cmdCancel_ = new QPushButton(this);
+    cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
+    cmdCancel_->setGeometry(twips(5820, 840, 1000, 325));
+    connect(cmdCancel_, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
+
+    // Tab: toolbar boxes left to right, Tools-menu boxes from the last one
+    // back to the first, then Close and Cancel.
+    QList<QWidget *> order;
+    for (int i = 0; i <= 5; ++i)
+        order << chkScreen_[i];
+    for (int i = 11; i >= 6; --i)
+        order << chkScreen_[i];
+    order << cmdOK_ << cmdCancel_;
+    for (qsizetype i = 0; i + 1 < order.size(); ++i)
+        setTabOrder(order[i], order[i + 1]);
+}
+
+void clsFrmIntegrate::setDesignTexts()
+{
+    // The captions the dialog shows until loading replaces them.
+    const QStringList english = integrate::englishTexts();
+    setWindowTitle(english[5]);
+    Frame1_[0]->setTitle(english[12]);
+    Frame1_[1]->setTitle(english[13]);
+    for (int i = 0; i < BoxCount; ++i)
+        lblScreen_[i]->setText(english[6 + i % 6]);
+    lblRestart_->setText(english[16]);
+    cmdOK_->setText(english[14]);
+    cmdCancel_->setText(english[15]);
+}
+
+qint16 clsFrmIntegrate::chkScreenValue(int Index) const
+{
+    return toValue(chkScreen_.at(Index)->checkState());
+}
+
+void clsFrmIntegrate::setChkScreenValue(int Index, qint16 value)
+{
+    chkScreen_.at(Index)->setCheckState(toCheckState(value));
+}
+
+platform::ErrorTrap clsFrmIntegrate::trap(const char *procedure)
+{
+    // Title and contact line are read when a report is shown: the texts
+    // may change while the procedure runs.
+    return platform::ErrorTrap(
+        desktop_, QStringLiteral("in frmIntegrate: Sub ") + QLatin1String(procedure) + QStringLiteral(" - Line # "),
+        [this] { return appName_; }, [this] { return texts_.value(0); });
+}
+
+template <class Body>
+void clsFrmIntegrate::runEvent(platform::ErrorTrap &errorTrap, Body &&body)
+{
+    try {
+        errorTrap.run(std::forward<Body>(body));
+    } catch (const host::Failure &) {
+        // The report itself failed; an event procedure has no caller to
+        // pass that to, so the event simply ends.
+    }
+}
+
+// --- loading and unloading ---------------------------------------------------
+
+void clsFrmIntegrate::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (!loaded_) {
+        loaded_ = true;
+        Form_Load();
+    }
+}
+
+void clsFrmIntegrate::done(int result)
+{
+    if (loaded_) {
+        loaded_ = false;
+        Form_Unload();
+        QDialog::done(result);
+    } else if (isVisible()) {
+        QDialog::done(result);
+    }
+    // Otherwise the dialog is closed already (the restart path closes it
+    // before Close does): nothing more to do.
+}
+
+void clsFrmIntegrate::keyPressEvent(QKeyEvent *event)
+{
+    // Escape presses Cancel, so that it closes the way Cancel does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (cmdCancel_->isEnabled())
+            cmdCancel_->click();
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void clsFrmIntegrate::SetLanguage(qint16 language)
+{
+    texts_ = QStringList(integrate::TextCount, QString());
+    if (language == 0)
+        LoadEnglishTexts();
+    else if (language == 1)
+        LoadFrenchTexts();
+}
+
+void clsFrmIntegrate::LoadEnglishTexts()
+{
+    texts_ = integrate::englishTexts();
+}
+
+void clsFrmIntegrate::LoadFrenchTexts()
+{
+    texts_ = integrate::frenchTexts();
+}
+
+void clsFrmIntegrate::Form_Load()
+{
+    platform::ErrorTrap t = trap("Form_Load");
+    t.at(13940);
+    runEvent(t, [&] {
+        t.at(13960);
+        SetLanguage(language_);
+        t.at(13980);
+        auxCommands_ = host_.createAuxCommands();
+
+        // Both boxes of a view are enabled by the view's property.
+        for (int i = 0; i < 6; ++i) {
+            t.at(14000 + 20 * i);
+            chkScreen_[i]->setEnabled(screens_[i]);
+        }
+        for (int i = 0; i < 6; ++i) {
+            t.at(14120 + 20 * i);
+            chkScreen_[i + 6]->setEnabled(screens_[i]);
+        }
+
+        // Setting a box to what ACT! reports runs its click handling when
+        // the state changes.
+        t.at(14240);
+        for (int i = 0; i <= 5; ++i) {
+            t.at(14260);
+            setChkScreenValue(i, auxCommands_->AuxCommandExistsInToolbar(static_cast<qint16>(i + 1), appName_));
+            t.at(14280);
+            lblScreen_[i]->setText(texts_[i + 6]);
+            t.at(14300);
+        }
+        t.at(14320);
+        for (int i = 0; i <= 5; ++i) {
+            t.at(14340);
+            setChkScreenValue(i + 6,
+                              auxCommands_->AuxCommandExistsInToolsMenu(static_cast<qint16>(i + 1), appName_));
+            t.at(14360);
+            lblScreen_[i + 6]->setText(texts_[i + 6]);
+            t.at(14380);
+        }
+        t.at(14400);
+        for (int i = 0; i <= 1; ++i) {
+            t.at(14420);
+            Frame1_[i]->setTitle(texts_[i + 12]);
+            t.at(14440);
+        }
+
+        // The boxes as ACT! has them are no change of the user's.
+        t.at(14460);
+        screensChanged_ = false;
+        t.at(14480);
+        setWindowTitle(texts_[5]);
+        t.at(14500);
+        cmdOK_->setText(texts_[14]);
+        t.at(14520);
+        cmdCancel_->setText(texts_[15]);
+        t.at(14540);
+        lblRestart_->setText(texts_[16]);
+        t.at(14560);
+        setWindowIcon(integrateIcon_);
+    });
+}
+
+void clsFrmIntegrate::Form_Unload()
+{
+    platform::ErrorTrap t = trap("Form_Unload");
+    t.at(15880);
+    runEvent(t, [&] {
+        t.at(15900);
+        auxCommands_.release();
+    });
+}
+
+void clsFrmIntegrate::cmdCancel_Click()
+{
+    // Every change is in ACT! already: nothing to undo, nothing to ask.
+    platform::ErrorTrap t = trap("cmdCancel_Click");
+    t.at(14640);
+    runEvent(t, [&] {
+        t.at(14660);
+        done(QDialog::Rejected);
+    });
+}
+
+void clsFrmIntegrate::lblScreen_Click(int Index)
+{
+    platform::ErrorTrap t = trap("lblScreen_Click");
+    t.at(15980);
+    runEvent(t, [&] {
+        // The label toggles its box even when the box is disabled.
+        t.at(16000);
+        if (chkScreenValue(Index) == 1) {
+            t.at(16020);
+            setChkScreenValue(Index, 0);
+        } else {
+            t.at(16060);
+            setChkScreenValue(Index, 1);
+        }
+    });
+}
+
+// --- applying box changes in ACT! ---------------------------------------------
+
+void clsFrmIntegrate::chkScreen_Click(int Index)
+{
+    platform::ErrorTrap t = trap("chkScreen_Click");
+    t.at(14980);
+    runEvent(t, [&] {
+        t.at(15000);
+        screensChanged_ = true;
+        t.at(15020);
+        if (auxCommands_->AuxCommandExists(appName_) == 0)
+            CheckCommand();
+        t.at(15040);
+        if (Index < 6) {
+            const auto view = static_cast<qint16>(Index + 1);
+            t.at(15060);
+            if (chkScreenValue(Index) == 0) {
+                t.at(15080);
+                lastAuxResult_ = auxCommands_->RemoveAuxCommandFromToolbar(view, appName_);
+            } else {
+                t.at(15120);
+                lastAuxResult_ = auxCommands_->AddAuxCommandToToolbar(view, appName_);
+            }
+        } else {
+            const auto view = static_cast<qint16>(Index - 5);
+            t.at(15180);
+            if (chkScreenValue(Index) == 0) {
+                t.at(15200);
+                lastAuxResult_ = auxCommands_->RemoveAuxCommandFromToolsMenu(view, appName_);
+            } else {
+                t.at(15240);
+                lastAuxResult_ = auxCommands_->AddAuxCommandToToolsMenu(view, appName_);
+            }
+        }
+    });
+}
+
+void clsFrmIntegrate::CheckCommand()
+{
+    platform::ErrorTrap t = trap("CheckCommand");
+    t.at(15660);
+    t.run([&] {
+        t.at(15680);
+        const integrate::CommandRegistration r = integrate::registrationValues(
+            appName_, texts_.value(1), desktop_.ProgramFolder(), desktop_.ExecutableName(),
+            integrate::nativePathForm());
+        lastAuxResult_ = auxCommands_->AddAuxCommand(r.name, r.executable, r.folder, r.caption, r.tooltip, r.icon,
+                                                      r.largeIcon, r.flags);
+        t.at(15700);
+        if (lastAuxResult_ != 0)
+            MessAddFailed();
+    });
+}
+
+void clsFrmIntegrate::MessAddFailed()
+{
+    platform::ErrorTrap t = trap("MessAddFailed");
+    t.at(15780);
+    t.run([&] {
+        t.at(15800);
+        desktop_.MsgBox(texts_.value(4), platform::vbOKOnly, appName_);
+    });
+}
+
+void clsFrmIntegrate::cmdOK_Click()
+{
+    platform::ErrorTrap t = trap("cmdOK_Click");
+    t.at(14740);
+    runEvent(t, [&] {
+        t.at(14760);
+        if (screensChanged_) {
+            t.at(14780);
+            if (lastAuxResult_ != 0) {
+                t.at(14800);
+                MessAddFailed();
+            } else {
+                t.at(14840);
+                Message();
+            }
+        }
+        t.at(14900);
+        done(QDialog::Accepted);
+    });
+}
+
+void clsFrmIntegrate::Message()
+{
+    platform::ErrorTrap t = trap("Message");
+    t.at(15360);
+    t.run([&] {
+        t.at(15380);
+        restartAnswer_ = host::toInt16(desktop_.MsgBox(texts_.value(2) + QStringLiteral("\r\n") + texts_.value(3),
+                                                      platform::vbYesNo, appName_));
+        // Whatever the answer, the boxes are read again from ACT!.
+        t.at(15400);
+        Form_Load();
+        t.at(15420);
+        if (restartAnswer_ == platform::vbNo)
+            return;
+        t.at(15480);
+        if (restartAnswer_ == platform::vbYes) {
+            t.at(15500);
+            program::RestartAct = true;
+            t.at(15520);
+            hide();
+            // The main window closes ACT!, opens its database again and
+            // ends the program shortly after.
+            t.at(15540);
+            QPointer<clsFrmIntegrate> self(this);
+            const std::function<void()> unloadMainForm = mainFormUnload_;
+            if (unloadMainForm)
+                unloadMainForm();
+            if (!self)
+                return;
+            t.at(15560);
+            done(QDialog::Accepted);
+        }
+    });
+}
