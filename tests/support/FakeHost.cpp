@@ -181,6 +181,8 @@ void FakeHost::record(const QString &member, const QStringList &args)
     calls << call;
     if (journal)
         journal->append(call);
+    if (duringCall)
+        duringCall(member);
     if (failOccurrence_ > 0 && member == failName_ && countOf(member) == failOccurrence_) {
         failOccurrence_ = 0;
         throw failure_;

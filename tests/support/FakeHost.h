@@ -9,6 +9,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace testsupport {
@@ -36,6 +37,9 @@ public:
     // --- what the program did ----------------------------------------------
     QStringList calls;              // "Member(arg,arg)" in order, e.g. "SalesList.GetField(36,0)"
     QStringList *journal = nullptr; // when set, calls are appended here too
+    // Runs during each call, after it is recorded (a test can raise a host
+    // event here, as if it arrived while the program waited on the host).
+    std::function<void(const QString &member)> duringCall;
     int commandsReceived = 0;
 
     // Fails the occurrence-th call whose member is name (e.g.

@@ -1,0 +1,34 @@
+#pragma once
+
+// The attachment marker inside a record's Details text: the attached file's
+// path stands between "[[" and "]]". Positions are 1-based character
+// positions in the UTF-16 text, 0 meaning "not found".
+
+#include <QString>
+
+namespace app {
+
+struct AttachmentMarker {
+    qint32 MarkerStart = 0; // position of the first "[["
+    qint32 MarkerEnd = 0;   // position of the first "]]" after it
+    bool hasAttachment = false;
+    QString path;           // everything strictly between the markers, untrimmed
+};
+
+// Removes leading and trailing space characters (only U+0020; tabs and line
+// breaks stay).
+QString trimSpaces(const QString &text);
+
+// The reading rule. A text that is empty or holds only spaces has no marker
+// and both positions stay 0.
+AttachmentMarker ReadAttachment(const QString &text);
+
+// The text without the marker found at markerStart..markerEnd, trimmed of
+// spaces at both ends. Positions that do not describe a marker return the
+// text unchanged, untrimmed.
+QString StripAttachment(const QString &text, qint32 markerStart, qint32 markerEnd);
+
+// The writing rule: the stripped text, one space and the new marker.
+QString ComposeAttachment(const QString &strippedText, const QString &path);
+
+} // namespace app

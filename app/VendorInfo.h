@@ -1,0 +1,29 @@
+#pragma once
+
+// The product's name and the maker's addresses, each kept in one place.
+// Header-only and free of widgets, so that every window can use it.
+
+#include <QString>
+
+namespace app {
+
+// The application title: the window caption, the title of the program's
+// message boxes and the name the command is registered under.
+inline QString productName() { return QStringLiteral("Pennaroc"); }
+
+// The maker's web site, opened by the main window's link.
+inline QString webSiteUrl() { return QStringLiteral("https://www.veltrane.example/"); }
+
+// The web site's host name, as the main window's link shows it.
+inline QString webSiteHost() { return QStringLiteral("www.veltrane.example"); }
+
+// Where users send error reports and questions.
+inline QString supportAddress() { return QStringLiteral("support@veltrane.example"); }
+
+// The closing line of every error report of the main window.
+inline QString supportContactLine()
+{
+    return QStringLiteral("Please contact ") + supportAddress() + QStringLiteral(" with this error message.");
+}
+
+} // namespace app

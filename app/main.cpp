@@ -1,0 +1,22 @@
+// Pennaroc: attaches files to ACT!'s Sales/Opportunity records.
+
+#include "app/Form1.h"
+#include "app/VendorInfo.h"
+#include "host/dbus/DBusHost.h"
+#include "platform/QtPlatformServices.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(app::productName());
+    // The program ends when its main window unloads, or when the restart
+    // timer says so, even while the window is hidden.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    platform::QtPlatformServices desktop;
+    host::dbus::DBusHostFactory host;
+    app::Form1 window(host, desktop);
+    return window.runProgram();
+}
