@@ -140,13 +140,23 @@ int commandCommands(const QString &dbPath)
 // Sends one control call to the running stand-in.
 int control(const QString &member, const QVariantList &args)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return refuse(QStringLiteral("cannot reach the session bus: %1").arg(bus.lastError().message()));
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(protocol::Service, protocol::ControlPath, protocol::ControlInterface, member);
-    call.setArguments(args);
-    const QDBusMessage reply = bus.call(call, QDBus::Block, protocol::CallTimeoutMs);
+    // A private connection, closed before the program ends, so that nothing
+    // of it is left to tear down after the application object is gone.
+    const QString connectionName = QStringLiteral("act-standin-control");
+    QDBusMessage reply;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
+        if (!bus.isConnected()) {
+            const QString why = bus.lastError().message();
+            QDBusConnection::disconnectFromBus(connectionName);
+            return refuse(QStringLiteral("cannot reach the session bus: %1").arg(why));
+        }
+        QDBusMessage call = QDBusMessage::createMethodCall(protocol::Service, protocol::ControlPath,
+                                                           protocol::ControlInterface, member);
+        call.setArguments(args);
+        reply = bus.call(call, QDBus::Block, protocol::CallTimeoutMs);
+    }
+    QDBusConnection::disconnectFromBus(connectionName);
     if (reply.type() == QDBusMessage::ReplyMessage)
         return 0;
     if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")

@@ -1,0 +1,115 @@
+#pragma once
+
+// Runs the real act-standin from the build for tests: one-shot commands, and
+// `serve` in the background until its name is on the session bus.
+
+#include "host/dbus/BusProtocol.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QTest>
+
+#include <csignal>
+
+namespace testsupport {
+
+struct StandinRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+inline QString standinExecutable()
+{
+    return qEnvironmentVariable("PENNAROC_BIN_DIR") + QStringLiteral("/act-standin");
+}
+
+inline bool standinOnBus()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(host::dbus::protocol::Service).value();
+}
+
+// Waits until the service name is free (or taken, with taken = true).
+inline bool waitForStandinOnBus(bool taken, int ms = 5000)
+{
+    QDeadlineTimer deadline(ms);
+    while (standinOnBus() != taken) {
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+inline StandinRun runStandin(const QStringList &args, const QByteArray &input = {})
+{
+    QProcess p;
+    p.start(standinExecutable(), args);
+    if (!p.waitForStarted(5000))
+        return {};
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    StandinRun run;
+    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.out = p.readAllStandardOutput();
+    run.err = p.readAllStandardError();
+    return run;
+}
+
+// A stand-in serving on the session bus for the life of this object.
+class ServingStandin {
+public:
+    ServingStandin() = default;
+    ServingStandin(const ServingStandin &) = delete;
+    ServingStandin &operator=(const ServingStandin &) = delete;
+    ~ServingStandin() { stop(); }
+
+    // Starts `act-standin serve args...` and waits for its name on the bus.
+    bool start(const QStringList &args)
+    {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(standinExecutable(), QStringList{QStringLiteral("serve")} + args);
+        if (!process_.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(5000);
+        while (!standinOnBus()) {
+            if (deadline.hasExpired() || process_.state() == QProcess::NotRunning)
+                return false;
+            QTest::qWait(10);
+        }
+        return true;
+    }
+    // Ends it with SIGTERM (its clean way out) and waits for the name to go.
+    void stop()
+    {
+        if (process_.state() != QProcess::NotRunning) {
+            process_.terminate();
+            if (!process_.waitForFinished(5000)) {
+                process_.kill();
+                process_.waitForFinished(5000);
+            }
+        }
+        waitForStandinOnBus(false);
+    }
+    void kill9()
+    {
+        ::kill(pid_t(process_.processId()), SIGKILL);
+        process_.waitForFinished(5000);
+        waitForStandinOnBus(false);
+    }
+    void signal(int sig) { ::kill(pid_t(process_.processId()), sig); }
+    bool waitForExit(int ms = 5000) { return process_.waitForFinished(ms); }
+    QProcess &process() { return process_; }
+
+private:
+    QProcess process_;
+};
+
+} // namespace testsupport
