@@ -6,6 +6,10 @@
 #include "platform/ProgramState.h"
 #include "resources/ProgramIcon.h"
 
+#ifdef PENNAROC_HAVE_ABOUT
+#include "about/frmAbout.h"
+#endif
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -59,6 +63,13 @@ Form1::~Form1()
 void Form1::buildWindow()
 {
     setWindowTitle(productName());
+    // The window's texts are laid out for a small sans-serif face; wide
+    // faces would clip them in their fixed places.
+    QFont face;
+    face.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
+    face.setPointSizeF(8.25);
+    setFont(face);
     setWindowIcon(resources::programIcon());
     // A fixed frame with a close box and no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -118,8 +129,7 @@ void Form1::buildWindow()
     lblLink = new QLabel(webSiteHost(), client);
     lblLink->setObjectName(QStringLiteral("lblLink"));
     lblLink->setGeometry(twipsRect(3435, 2280, 1755, 255));
-    QFont linkFont(QStringLiteral("MS Sans Serif"));
-    linkFont.setPointSizeF(8.25);
+    QFont linkFont = face;
     linkFont.setUnderline(true);
     lblLink->setFont(linkFont);
     lblLink->setCursor(Qt::PointingHandCursor);
@@ -378,7 +388,13 @@ void Form1::mnuIntegrate_Click()
 
 void Form1::mnuAbout_Click()
 {
-    // Opens the About box, once it exists.
+#ifdef PENNAROC_HAVE_ABOUT
+    // A fresh box at each opening. A notification may end the program while
+    // it is open: its event loop then returns, and the box goes with this
+    // scope while the window, which outlives the event loop, is still there.
+    frmAbout about(desktop_, this);
+    about.exec();
+#endif
 }
 
 void Form1::onHostEvent(qint16 eventId)

@@ -100,6 +100,8 @@ private Q_SLOTS:
     void layout_data();
     void layout();
     void windowFrameAndMenus();
+    void aboutOpensModally_data();
+    void aboutOpensModally();
     void tabOrder();
     void linkOpensWebSite();
     void enterRunsOk();
@@ -556,12 +558,46 @@ void TestForm1::windowFrameAndMenus()
     }
     QCOMPARE(menus, (QStringList{"Options", "  Default Attachment Location...", "  -", "  Integrate with ACT!...",
                                  "Help", "  About"}));
-    // The menus open nothing yet and leave the window as it is.
+    // These menus open nothing yet and leave the window as it is.
     form.mnuLocation->trigger();
     form.mnuIntegrate->trigger();
-    form.mnuAbout->trigger();
     QVERIFY(form.isVisible());
     QVERIFY(rig.desktop.messages.isEmpty());
+}
+
+void TestForm1::aboutOpensModally_data()
+{
+    QTest::addColumn<int>("event");
+    QTest::newRow("closed by the user") << 0;
+    QTest::newRow("event 10 while open") << 10;
+    QTest::newRow("event 22 while open") << 22;
+}
+
+void TestForm1::aboutOpensModally()
+{
+#ifndef PENNAROC_HAVE_ABOUT
+    QSKIP("The About box is not part of this build");
+#else
+    QFETCH(int, event);
+    Rig rig;
+    app::Form1 &form = rig.load();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QString seen;
+    QTimer::singleShot(100, [&] {
+        QWidget *modal = QApplication::activeModalWidget();
+        seen = modal ? QString::fromLatin1(modal->metaObject()->className()) : QStringLiteral("none");
+        if (event)
+            rig.host.raiseEvent(qint16(event));
+        if (modal)
+            modal->close();
+    });
+    form.mnuAbout->trigger();
+    QCOMPARE(seen, QStringLiteral("frmAbout"));
+    QCOMPARE(form.isUnloaded(), event != 0);
+    QCOMPARE(rig.ended->size(), event ? 1 : 0);
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+#endif
 }
 
 void TestForm1::tabOrder()
