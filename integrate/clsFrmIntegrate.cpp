@@ -432,6 +432,7 @@ void clsFrmIntegrate::cmdOK_Click()
 {
     platform::ErrorTrap t = trap("cmdOK_Click");
     t.at(14740);
+    QPointer<clsFrmIntegrate> self(this);
     runEvent(t, [&] {
         t.at(14760);
         if (screensChanged_) {
@@ -442,6 +443,10 @@ void clsFrmIntegrate::cmdOK_Click()
             } else {
                 t.at(14840);
                 Message();
+                // The main window's restart routine runs inside; should it
+                // have destroyed the dialog, there is nothing left to close.
+                if (!self)
+                    return;
             }
         }
         t.at(14900);
