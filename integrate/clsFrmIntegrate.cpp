@@ -115,6 +115,8 @@ void clsFrmIntegrate::buildControls()
 {
     // Created in tab order where it matters: the boxes of the toolbar
     // frame first, so that the dialog opens with the first box focused.
+    // The frames hold nothing but their boxes and labels; an empty label
+    // over the first pair would only swallow clicks meant for it.
     const QRect frames[2] = {twips(315, 240, 5115, 1185), twips(315, 1575, 5130, 1185)};
     for (int f = 0; f < 2; ++f) {
         auto *frame = new QGroupBox(this);
