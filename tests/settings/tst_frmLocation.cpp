@@ -182,6 +182,8 @@ void TestFrmLocation::storedValueShownUnchanged_data()
     QTest::newRow("empty: the program folder is not offered") << "";
     QTest::newRow("leading and trailing blanks") << "  /srv/attachments  ";
     QTest::newRow("a file, not a folder") << "/etc/hostname";
+    QTest::newRow("line breaks and tabs") << "/a\r\nb\tc";
+    QTest::newRow("beyond the BMP") << QString::fromUtf8("/srv/\xF0\x9F\x93\x8E deals");
     QTest::newRow("longer than a text box's default limit") << QString(40000, QLatin1Char('x'));
 }
 
