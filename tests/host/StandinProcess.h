@@ -105,7 +105,11 @@ public:
         waitForStandinOnBus(false);
     }
     void signal(int sig) { ::kill(pid_t(process_.processId()), sig); }
-    bool waitForExit(int ms = 5000) { return process_.waitForFinished(ms); }
+    bool waitForExit(int ms = 5000)
+    {
+        // waitForFinished() is false for a process already seen to end.
+        return process_.state() == QProcess::NotRunning || process_.waitForFinished(ms);
+    }
     QProcess &process() { return process_; }
 
 private:

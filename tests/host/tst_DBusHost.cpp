@@ -1,0 +1,801 @@
+// The D-Bus client against the real stand-in ACT!, started by each test on
+// the session bus.
+
+#include "host/dbus/BusProtocol.h"
+#include "host/dbus/DBusHost.h"
+#include "tests/host/StandinProcess.h"
+
+#include <QDBusObjectPath>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+using host::Failure;
+using host::dbus::DBusHostFactory;
+using testsupport::runStandin;
+using testsupport::ServingStandin;
+namespace protocol = host::dbus::protocol;
+
+namespace {
+
+// Runs body and returns the number of the failure it raised, 0 for none.
+template <class F>
+int failureOf(F body, QString *description = nullptr)
+{
+    try {
+        body();
+    } catch (const Failure &f) {
+        if (description)
+            *description = f.description();
+        return f.number();
+    }
+    return 0;
+}
+
+struct Event {
+    qint16 id;
+    QVariantList args;
+};
+
+} // namespace
+
+// A host that answers with values of the wrong width or type, as a foreign
+// automation server might. It lives on its own connection and thread, since
+// the client blocks the test's thread while it waits.
+class WrongFactory : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.Factory")
+public Q_SLOTS:
+    QDBusObjectPath CreateObject(const QString &) { return QDBusObjectPath(QStringLiteral("/AuxCommands")); }
+};
+
+class WrongAuxCommands : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.pennaroc.ActStandin.AuxCommands")
+public Q_SLOTS:
+    // 32 bits where 16 are expected; the name carries the answer.
+    qint32 AuxCommandExists(const QString &name) { return name.toInt(); }
+    // A text where a number is expected.
+    QString AuxCommandExistsInToolbar(qint16, const QString &name) { return name; }
+    // 64 bits, unsigned, where 16 are expected.
+    quint64 AuxCommandExistsInToolsMenu(qint16, const QString &name) { return name.toULongLong(); }
+    // 64 bits where 32 are expected.
+    qint64 AddAuxCommandToToolbar(qint16, const QString &name) { return name.toLongLong(); }
+    // No answer at all where a number is expected.
+    void AddAuxCommandToToolsMenu(qint16, const QString &) {}
+};
+
+class TestDBusHost : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void noStandinOnTheBus();
+    void linkTest_data();
+    void linkTest();
+    void startupChain();
+    void hostErrors_data();
+    void hostErrors();
+    void setField_data();
+    void setField();
+    void unicodeRoundTrip_data();
+    void unicodeRoundTrip();
+    void textsThatCannotCross_data();
+    void textsThatCannotCross();
+    void auxCommandsRegistrationAndPlacement();
+    void auxCommandRefusals_data();
+    void auxCommandRefusals();
+    void selectRaisesEvent22();
+    void closeRaisesEvent10();
+    void command150ClosesAndAnswersFirst();
+    void sigtermClosesCleanly();
+    void eventsFollowARestartedStandin();
+    void killedStandinFailsNextCall();
+    void hungStandinFailsWithinTimeout();
+    void answeredWriteSurvivesKill9();
+    void resultConversion_data();
+    void resultConversion();
+    void wrongAnswers_data();
+    void wrongAnswers();
+
+private:
+    QString db() const { return dir_->filePath(QStringLiteral("act.db")); }
+    // A database with two records: row 0 "first", row 1 "second".
+    void makeDatabase();
+    QByteArray storedDetails(int row) const
+    {
+        return runStandin({QStringLiteral("details"), db(), QString::number(row)}).out;
+    }
+    std::shared_ptr<host::SalesList> salesList(DBusHostFactory &host)
+    {
+        auto app = host.createAppObject();
+        app->OpenFile(QString());
+        return app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+    }
+    void recordEvents(DBusHostFactory &host)
+    {
+        host.eventControl().setHandler([this](qint16 id, const QVariantList &args) { events_.append({id, args}); });
+    }
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    QList<Event> events_;
+};
+
+void TestDBusHost::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    events_.clear();
+    QVERIFY2(testsupport::waitForStandinOnBus(false), "a stand-in from an earlier test is still on the bus");
+}
+
+void TestDBusHost::cleanup()
+{
+    QVERIFY(testsupport::waitForStandinOnBus(false));
+}
+
+void TestDBusHost::makeDatabase()
+{
+    QCOMPARE(runStandin({QStringLiteral("create"), db()}).exitCode, 0);
+    QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("first")}).out, QByteArray("0\n"));
+    QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("second")}).out, QByteArray("1\n"));
+}
+
+void TestDBusHost::noStandinOnTheBus()
+{
+    DBusHostFactory host;
+    QString description;
+    QCOMPARE(failureOf([&] { host.createAppObject(); }, &description), 429);
+    QVERIFY2(description.contains(QLatin1String("\"ACTOLE.APPOBJECT\" cannot be created (ACT! is not running: ")),
+             qPrintable(description));
+    QCOMPARE(failureOf([&] { host.createAuxCommands(); }, &description), 429);
+    QVERIFY2(description.contains(QLatin1String("\"ACTOLE.AUXCMDS\" cannot be created (ACT! is not running: ")),
+             qPrintable(description));
+
+    // The link test answers rather than fails.
+    QCOMPARE(host.eventControl().Id1(0), 0);
+    QCOMPARE(host.eventControl().Id3(), false);
+    // Acknowledging to nobody is a failure.
+    QCOMPARE(failureOf([&] { host.eventControl().Id2(); }), 462);
+}
+
+void TestDBusHost::linkTest_data()
+{
+    QTest::addColumn<bool>("withDatabase");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("id1");
+    QTest::addColumn<bool>("id3");
+    QTest::newRow("database open") << true << QStringList{} << 1 << false;
+    QTest::newRow("no database") << false << QStringList{} << 0 << false;
+    QTest::newRow("link refused") << true << QStringList{QStringLiteral("--refuse-link")} << 0 << true;
+    QTest::newRow("link refused, no database") << false << QStringList{QStringLiteral("--refuse-link")} << 0 << true;
+}
+
+void TestDBusHost::linkTest()
+{
+    QFETCH(bool, withDatabase);
+    QFETCH(QStringList, options);
+    QFETCH(int, id1);
+    QFETCH(bool, id3);
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start((withDatabase ? QStringList{db()} : QStringList{}) + options));
+    DBusHostFactory host;
+    QCOMPARE(host.eventControl().Id1(0), id1);
+    QCOMPARE(host.eventControl().Id3(), id3);
+    host.eventControl().Id2();
+}
+
+void TestDBusHost::startupChain()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db(), QStringLiteral("--current"), QStringLiteral("1")}));
+    DBusHostFactory host;
+    auto app = host.createAppObject();
+    app->OpenFile(QString());
+    QCOMPARE(app->GetOpenDBName(), QFileInfo(db()).absoluteFilePath());
+    auto sales = app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+    qint32 row = sales->GetCurrentRow();
+    QCOMPARE(row, 1);
+    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("second"));
+    QCOMPARE(row, 1);
+    qint32 other = 0;
+    QCOMPARE(sales->GetField(host::DetailsField, other), QStringLiteral("first"));
+    // Every view serves the same list.
+    auto emailSales = app->Views()->Create(6, QStringLiteral("EM"))->Sales();
+    QCOMPARE(emailSales->GetField(host::DetailsField, row), QStringLiteral("second"));
+}
+
+void TestDBusHost::hostErrors_data()
+{
+    QTest::addColumn<bool>("withDatabase");
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("member");
+
+    QTest::newRow("GetField, no such row") << true << "GetField 36 9" << "GetField";
+    QTest::newRow("GetField, row -1") << true << "GetField 36 -1" << "GetField";
+    QTest::newRow("GetField, other field") << true << "GetField 35 0" << "GetField";
+    QTest::newRow("Create, view 0") << true << "Create 0" << "Create";
+    QTest::newRow("Create, view 7") << true << "Create 7" << "Create";
+    QTest::newRow("Command other than 150") << true << "Command 151" << "Command";
+    QTest::newRow("OpenFile, not a database") << true << "OpenFile /nonexistent/a.db" << "OpenFile";
+    QTest::newRow("OpenFile, none open") << false << "OpenFile" << "OpenFile";
+    QTest::newRow("GetCurrentRow, none open") << false << "GetCurrentRow" << "GetCurrentRow";
+    QTest::newRow("GetField, none open") << false << "GetField 36 0" << "GetField";
+    QTest::newRow("AuxCommandExists, none open") << false << "AuxCommandExists" << "AuxCommandExists";
+}
+
+void TestDBusHost::hostErrors()
+{
+    QFETCH(bool, withDatabase);
+    QFETCH(QString, operation);
+    QFETCH(QString, member);
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start(withDatabase ? QStringList{db()} : QStringList{}));
+    DBusHostFactory host;
+    auto app = host.createAppObject();
+    const QStringList op = operation.split(QLatin1Char(' '));
+    QString description;
+    const int number = failureOf(
+        [&] {
+            if (op[0] == QLatin1String("GetField")) {
+                auto sales = app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+                qint32 row = op[2].toInt();
+                sales->GetField(qint16(op[1].toInt()), row);
+            } else if (op[0] == QLatin1String("Create")) {
+                app->Views()->Create(qint16(op[1].toInt()), QStringLiteral("CV"));
+            } else if (op[0] == QLatin1String("Command")) {
+                app->Command(qint16(op[1].toInt()));
+            } else if (op[0] == QLatin1String("OpenFile")) {
+                app->OpenFile(op.value(1));
+            } else if (op[0] == QLatin1String("GetCurrentRow")) {
+                app->Views()->Create(1, QStringLiteral("CV"))->Sales()->GetCurrentRow();
+            } else if (op[0] == QLatin1String("AuxCommandExists")) {
+                host.createAuxCommands()->AuxCommandExists(QStringLiteral("Pennaroc"));
+            } else {
+                QFAIL("unknown operation");
+            }
+        },
+        &description);
+    QCOMPARE(number, 440);
+    QVERIFY2(description.startsWith(QLatin1String("Automation error (") + member + QLatin1String(": ")),
+             qPrintable(description));
+    // The stand-in is still there and still serves.
+    QCOMPARE(host.eventControl().Id1(0), withDatabase ? 1 : 0);
+}
+
+void TestDBusHost::setField_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("field");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("result");
+
+    const QString smiles = QString::fromUtf8("\xF0\x9F\x98\x80\xF0\x9F\x98\x80");
+    QTest::newRow("written") << QStringList{} << 36 << 0 << "Call back [[/tmp/a.pdf]]" << 0;
+    QTest::newRow("second row written") << QStringList{} << 36 << 1 << "other" << 0;
+    QTest::newRow("empty text written") << QStringList{} << 36 << 0 << "" << 0;
+    QTest::newRow("read-only") << QStringList{QStringLiteral("--read-only")} << 36 << 0 << "x" << 1;
+    QTest::newRow("at the length limit")
+        << QStringList{QStringLiteral("--max-details"), QStringLiteral("5")} << 36 << 0 << "abcde" << 0;
+    QTest::newRow("over the length limit")
+        << QStringList{QStringLiteral("--max-details"), QStringLiteral("5")} << 36 << 0 << "abcdef" << 2;
+    QTest::newRow("limit counts characters, not halves")
+        << QStringList{QStringLiteral("--max-details"), QStringLiteral("2")} << 36 << 0 << smiles << 0;
+    QTest::newRow("limit zero refuses one character")
+        << QStringList{QStringLiteral("--max-details"), QStringLiteral("0")} << 36 << 0 << "a" << 2;
+    QTest::newRow("no such row") << QStringList{} << 36 << 2 << "x" << 3;
+    QTest::newRow("row -1") << QStringList{} << 36 << -1 << "x" << 3;
+    QTest::newRow("other field") << QStringList{} << 35 << 0 << "x" << 4;
+}
+
+void TestDBusHost::setField()
+{
+    QFETCH(QStringList, options);
+    QFETCH(int, field);
+    QFETCH(int, row);
+    QFETCH(QString, text);
+    QFETCH(int, result);
+    makeDatabase();
+    {
+        ServingStandin standin;
+        QVERIFY(standin.start(QStringList{db()} + options));
+        DBusHostFactory host;
+        auto sales = salesList(host);
+        qint32 r = row;
+        QString t = text;
+        QCOMPARE(sales->SetField(qint16(field), r, t), result);
+        // The by-reference arguments come back as they went.
+        QCOMPARE(r, row);
+        QCOMPARE(t, text);
+        if (result == 0) {
+            QCOMPARE(sales->GetField(host::DetailsField, r), text);
+        }
+    }
+    const QByteArray before[2] = {"first", "second"};
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(storedDetails(i), result == 0 && i == row ? text.toUtf8() : before[i]);
+}
+
+void TestDBusHost::unicodeRoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("CR LF tab") << QStringLiteral("one\r\ntwo\rthree\nfour\tfive");
+    QTest::newRow("beyond the BMP") << QString::fromUtf8("\xF0\x9F\x98\x80 \xF0\x9D\x84\x9E \xF4\x8F\xBF\xBF");
+    QTest::newRow("BOM first") << QString::fromUtf8("\xEF\xBB\xBF") + QStringLiteral("after a BOM");
+    QTest::newRow("non-characters") << QString(QChar(0xFFFE)) + QChar(0xFFFF);
+    QTest::newRow("accents and symbols") << QString::fromUtf8("R\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC \xE2\x80\x94 \xC3\x9F");
+    QTest::newRow("markers and quotes") << QStringLiteral("a \"b\" 'c' [[C:\\Docs\\x y.doc]] \\\\server");
+    QTest::newRow("leading and trailing blanks") << QStringLiteral("  padded \t ");
+    QTest::newRow("control characters") << QStringLiteral("\x01\x1b[0m\x7f");
+    QTest::newRow("large") << QString(200000, QLatin1Char('z')) + QString::fromUtf8("\xF0\x9F\x98\x80");
+}
+
+void TestDBusHost::unicodeRoundTrip()
+{
+    QFETCH(QString, text);
+    makeDatabase();
+    {
+        ServingStandin standin;
+        QVERIFY(standin.start({db()}));
+        DBusHostFactory host;
+        auto sales = salesList(host);
+        qint32 row = 1;
+        QString sent = text;
+        QCOMPARE(sales->SetField(host::DetailsField, row, sent), 0);
+        const QString back = sales->GetField(host::DetailsField, row);
+        QCOMPARE(back.size(), text.size());
+        QCOMPARE(back, text);
+    }
+    QCOMPARE(storedDetails(1), text.toUtf8());
+    // And what the command line stores, the client reads.
+    QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("-")}, text.toUtf8()).out, QByteArray("2\n"));
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    qint32 row = 2;
+    QCOMPARE(salesList(host)->GetField(host::DetailsField, row), text);
+}
+
+void TestDBusHost::textsThatCannotCross_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("NUL") << QStringLiteral("before") + QChar(0) + QStringLiteral("after") << "NUL character";
+    QTest::newRow("NUL alone") << QString(QChar(0)) << "NUL character";
+    QTest::newRow("lone high surrogate") << QStringLiteral("a") + QChar(0xD83D) << "unpaired surrogate";
+    QTest::newRow("lone low surrogate") << QString(QChar(0xDE00)) + QStringLiteral("b") << "unpaired surrogate";
+    QTest::newRow("pair reversed") << QString(QChar(0xDE00)) + QChar(0xD83D) << "unpaired surrogate";
+}
+
+void TestDBusHost::textsThatCannotCross()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, why);
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    auto sales = salesList(host);
+    qint32 row = 0;
+    QString t = text;
+    QString description;
+    QCOMPARE(failureOf([&] { sales->SetField(host::DetailsField, row, t); }, &description), 5);
+    QVERIFY2(description.contains(QLatin1String("SetField")) && description.contains(why), qPrintable(description));
+    QCOMPARE(t, text);
+    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+
+    auto aux = host.createAuxCommands();
+    QCOMPARE(failureOf([&] { aux->AuxCommandExists(text); }), 5);
+    QCOMPARE(failureOf([&] { aux->AddAuxCommand(QStringLiteral("P"), text, {}, {}, {}, {}, {}, 1); }), 5);
+    QCOMPARE(aux->AuxCommandExists(QStringLiteral("P")), qint16(0));
+}
+
+void TestDBusHost::auxCommandsRegistrationAndPlacement()
+{
+    makeDatabase();
+    {
+        ServingStandin standin;
+        QVERIFY(standin.start({db()}));
+        DBusHostFactory host;
+        auto aux = host.createAuxCommands();
+        const QString name = QStringLiteral("Pennaroc");
+        QCOMPARE(aux->AuxCommandExists(name), qint16(0));
+        QCOMPARE(aux->AuxCommandExistsInToolbar(1, name), qint16(0));
+        QCOMPARE(aux->AddAuxCommandToToolbar(1, name), protocol::ResultNotRegistered);
+        QCOMPARE(aux->AddAuxCommand(name, QStringLiteral("/opt/p\\Pennaroc.EXE"), QStringLiteral("/opt/p"), name,
+                                    QStringLiteral("Click to launch Pennaroc"), QStringLiteral("/opt/p\\Pennaroc.ico"),
+                                    QStringLiteral("/opt/p\\Pennaroc32.ico"), 1),
+                 0);
+        QCOMPARE(aux->AuxCommandExists(name), qint16(1));
+        QCOMPARE(aux->AuxCommandExists(QStringLiteral("pennaroc")), qint16(0));
+
+        QCOMPARE(aux->AddAuxCommandToToolbar(1, name), 0);
+        QCOMPARE(aux->AddAuxCommandToToolbar(1, name), 0); // twice is still once
+        QCOMPARE(aux->AddAuxCommandToToolsMenu(1, name), 0);
+        QCOMPARE(aux->AddAuxCommandToToolsMenu(6, name), 0);
+        QCOMPARE(aux->AuxCommandExistsInToolbar(1, name), qint16(1));
+        QCOMPARE(aux->AuxCommandExistsInToolsMenu(1, name), qint16(1));
+        QCOMPARE(aux->AuxCommandExistsInToolbar(6, name), qint16(0));
+        QCOMPARE(aux->AuxCommandExistsInToolsMenu(6, name), qint16(1));
+        QCOMPARE(aux->AuxCommandExistsInToolbar(2, name), qint16(0));
+
+        QCOMPARE(aux->RemoveAuxCommandFromToolbar(1, name), 0);
+        QCOMPARE(aux->RemoveAuxCommandFromToolbar(1, name), 0); // not there: done all the same
+        QCOMPARE(aux->AuxCommandExistsInToolbar(1, name), qint16(0));
+        QCOMPARE(aux->AuxCommandExistsInToolsMenu(1, name), qint16(1));
+
+        // Registering again replaces the values and keeps the order.
+        QCOMPARE(aux->AddAuxCommand(QStringLiteral("Other"), QStringLiteral("o"), QStringLiteral("f"),
+                                    QStringLiteral("c"), QStringLiteral("t"), QStringLiteral("i"), QStringLiteral("l"), 0),
+                 0);
+        QCOMPARE(aux->AddAuxCommandToToolbar(2, QStringLiteral("Other")), 0);
+        QCOMPARE(aux->AddAuxCommand(name, QStringLiteral("/opt/q\\Pennaroc.EXE"), QStringLiteral("/opt/q"), name,
+                                    QStringLiteral("Cliquez pour lancer Pennaroc"),
+                                    QStringLiteral("/opt/q\\Pennaroc.ico"), QStringLiteral("/opt/q\\Pennaroc32.ico"),
+                                    1),
+                 0);
+    }
+    const auto listed = runStandin({QStringLiteral("commands"), db()});
+    QCOMPARE(listed.exitCode, 0);
+    QCOMPARE(QString::fromUtf8(listed.out),
+             QStringLiteral("Pennaroc\t/opt/q\\Pennaroc.EXE\t/opt/q\tPennaroc\tCliquez pour lancer Pennaroc\t"
+                            "/opt/q\\Pennaroc.ico\t/opt/q\\Pennaroc32.ico\t1\n"
+                            "Other\to\tf\tc\tt\ti\tl\t0\n"
+                            "menu\t1\tPennaroc\n"
+                            "toolbar\t2\tOther\n"
+                            "menu\t6\tPennaroc\n"));
+}
+
+void TestDBusHost::auxCommandRefusals_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<int>("view");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("result");
+
+    const QStringList ro{QStringLiteral("--read-only")};
+    QTest::newRow("toolbar view 0") << QStringList{} << "AddAuxCommandToToolbar" << 0 << "Pennaroc" << 5;
+    QTest::newRow("toolbar view 7") << QStringList{} << "AddAuxCommandToToolbar" << 7 << "Pennaroc" << 5;
+    QTest::newRow("menu view -1") << QStringList{} << "AddAuxCommandToToolsMenu" << -1 << "Pennaroc" << 5;
+    QTest::newRow("remove view 32767") << QStringList{} << "RemoveAuxCommandFromToolsMenu" << 32767 << "Pennaroc" << 5;
+    QTest::newRow("place unregistered") << QStringList{} << "AddAuxCommandToToolsMenu" << 3 << "Unknown" << 6;
+    QTest::newRow("remove unregistered is done") << QStringList{} << "RemoveAuxCommandFromToolbar" << 3 << "Unknown" << 0;
+    QTest::newRow("place empty name") << QStringList{} << "AddAuxCommandToToolbar" << 3 << "" << 7;
+    QTest::newRow("register empty name") << QStringList{} << "AddAuxCommand" << 0 << "" << 7;
+    QTest::newRow("read-only register") << ro << "AddAuxCommand" << 0 << "Pennaroc" << 1;
+    QTest::newRow("read-only toolbar add") << ro << "AddAuxCommandToToolbar" << 1 << "Pennaroc" << 1;
+    QTest::newRow("read-only toolbar remove") << ro << "RemoveAuxCommandFromToolbar" << 1 << "Pennaroc" << 1;
+    QTest::newRow("read-only menu add") << ro << "AddAuxCommandToToolsMenu" << 1 << "Pennaroc" << 1;
+    QTest::newRow("read-only menu remove") << ro << "RemoveAuxCommandFromToolsMenu" << 1 << "Pennaroc" << 1;
+}
+
+void TestDBusHost::auxCommandRefusals()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QString, member);
+    QFETCH(int, view);
+    QFETCH(QString, name);
+    QFETCH(int, result);
+    makeDatabase();
+    {
+        // Registered and on the toolbar of view 1 before the refusal.
+        ServingStandin standin;
+        QVERIFY(standin.start({db()}));
+        DBusHostFactory host;
+        auto aux = host.createAuxCommands();
+        QCOMPARE(aux->AddAuxCommand(QStringLiteral("Pennaroc"), {}, {}, {}, {}, {}, {}, 1), 0);
+        QCOMPARE(aux->AddAuxCommandToToolbar(1, QStringLiteral("Pennaroc")), 0);
+    }
+    const QByteArray before = runStandin({QStringLiteral("commands"), db()}).out;
+    {
+        ServingStandin standin;
+        QVERIFY(standin.start(QStringList{db()} + options));
+        DBusHostFactory host;
+        auto aux = host.createAuxCommands();
+        const qint16 v = qint16(view);
+        qint32 got = -100;
+        if (member == QLatin1String("AddAuxCommand"))
+            got = aux->AddAuxCommand(name, QStringLiteral("x"), {}, {}, {}, {}, {}, 1);
+        else if (member == QLatin1String("AddAuxCommandToToolbar"))
+            got = aux->AddAuxCommandToToolbar(v, name);
+        else if (member == QLatin1String("RemoveAuxCommandFromToolbar"))
+            got = aux->RemoveAuxCommandFromToolbar(v, name);
+        else if (member == QLatin1String("AddAuxCommandToToolsMenu"))
+            got = aux->AddAuxCommandToToolsMenu(v, name);
+        else if (member == QLatin1String("RemoveAuxCommandFromToolsMenu"))
+            got = aux->RemoveAuxCommandFromToolsMenu(v, name);
+        QCOMPARE(got, result);
+        // Asking about a view outside 1..6 is simply "absent".
+        QCOMPARE(aux->AuxCommandExistsInToolbar(v, name), qint16(v == 1 && name == QLatin1String("Pennaroc")));
+    }
+    QCOMPARE(runStandin({QStringLiteral("commands"), db()}).out, before);
+}
+
+void TestDBusHost::selectRaisesEvent22()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    recordEvents(host);
+    auto sales = salesList(host);
+    QCOMPARE(sales->GetCurrentRow(), -1);
+
+    QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("1")}).exitCode, 0);
+    QTRY_COMPARE(events_.size(), 1);
+    QCOMPARE(events_[0].id, qint16(22));
+    QCOMPARE(events_[0].args, QVariantList{QVariant::fromValue<qint32>(1)});
+    QCOMPARE(sales->GetCurrentRow(), 1);
+
+    QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("-1")}).exitCode, 0);
+    QTRY_COMPARE(events_.size(), 2);
+    QCOMPARE(events_[1].args, QVariantList{QVariant::fromValue<qint32>(-1)});
+    QCOMPARE(sales->GetCurrentRow(), -1);
+
+    // A row that does not exist is refused and raises nothing.
+    const auto refused = runStandin({QStringLiteral("select"), QStringLiteral("5")});
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY(refused.err.contains("row 5"));
+    QTest::qWait(100);
+    QCOMPARE(events_.size(), 2);
+    host.eventControl().Id2();
+}
+
+void TestDBusHost::closeRaisesEvent10()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db(), QStringLiteral("--current"), QStringLiteral("0")}));
+    DBusHostFactory host;
+    recordEvents(host);
+    QCOMPARE(runStandin({QStringLiteral("close")}).exitCode, 0);
+    QTRY_COMPARE(events_.size(), 1);
+    QCOMPARE(events_[0].id, qint16(10));
+    QCOMPARE(events_[0].args, QVariantList{});
+    QVERIFY(standin.waitForExit());
+    QCOMPARE(standin.process().exitCode(), 0);
+    // Served again, it starts with no current record unless told otherwise.
+    ServingStandin again;
+    QVERIFY(again.start({db()}));
+    QCOMPARE(salesList(host)->GetCurrentRow(), -1);
+}
+
+void TestDBusHost::command150ClosesAndAnswersFirst()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    recordEvents(host);
+    auto app = host.createAppObject();
+    QCOMPARE(app->GetOpenDBName(), QFileInfo(db()).absoluteFilePath());
+    QCOMPARE(failureOf([&] { app->Command(host::CloseCommand); }), 0);
+    QTRY_COMPARE(events_.size(), 1);
+    QCOMPARE(events_[0].id, qint16(10));
+    QVERIFY(standin.waitForExit());
+    QCOMPARE(standin.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(standin.process().exitCode(), 0);
+    QVERIFY(testsupport::waitForStandinOnBus(false));
+    QCOMPARE(failureOf([&] { app->GetOpenDBName(); }), 462);
+    QCOMPARE(host.eventControl().Id1(0), 0);
+}
+
+void TestDBusHost::sigtermClosesCleanly()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    recordEvents(host);
+    standin.signal(SIGTERM);
+    QTRY_COMPARE(events_.size(), 1);
+    QCOMPARE(events_[0].id, qint16(10));
+    QVERIFY(standin.waitForExit());
+    QCOMPARE(standin.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(standin.process().exitCode(), 0);
+}
+
+void TestDBusHost::eventsFollowARestartedStandin()
+{
+    makeDatabase();
+    DBusHostFactory host; // listening before any stand-in runs
+    recordEvents(host);
+    {
+        ServingStandin first;
+        QVERIFY(first.start({db()}));
+        QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("0")}).exitCode, 0);
+        QTRY_COMPARE(events_.size(), 1);
+    }
+    QTRY_COMPARE(events_.size(), 2); // the first one closed its database on SIGTERM
+    QCOMPARE(events_[1].id, qint16(10));
+    ServingStandin second;
+    QVERIFY(second.start({db()}));
+    QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("1")}).exitCode, 0);
+    QTRY_COMPARE(events_.size(), 3);
+    QCOMPARE(events_[2].id, qint16(22));
+    QCOMPARE(events_[2].args, QVariantList{QVariant::fromValue<qint32>(1)});
+}
+
+void TestDBusHost::killedStandinFailsNextCall()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    auto app = host.createAppObject();
+    auto sales = salesList(host);
+    auto aux = host.createAuxCommands();
+    qint32 row = 0;
+    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+    standin.kill9();
+
+    QElapsedTimer clock;
+    clock.start();
+    QString description;
+    QCOMPARE(failureOf([&] { sales->GetField(host::DetailsField, row); }, &description), 462);
+    QVERIFY2(description.startsWith(QLatin1String("The remote server machine does not exist or is unavailable (GetField: ")),
+             qPrintable(description));
+    QCOMPARE(failureOf([&] { app->Views(); }), 462);
+    QCOMPARE(failureOf([&] { aux->AuxCommandExists(QStringLiteral("x")); }), 462);
+    QCOMPARE(failureOf([&] { host.eventControl().Id2(); }), 462);
+    QCOMPARE(host.eventControl().Id1(0), 0);
+    QVERIFY(clock.elapsed() < protocol::CallTimeoutMs);
+}
+
+void TestDBusHost::hungStandinFailsWithinTimeout()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    auto sales = salesList(host);
+    standin.signal(SIGSTOP);
+    QElapsedTimer clock;
+    clock.start();
+    qint32 row = 0;
+    QString description;
+    const int number = failureOf([&] { sales->GetField(host::DetailsField, row); }, &description);
+    const qint64 elapsed = clock.elapsed();
+    standin.signal(SIGCONT);
+    QCOMPARE(number, 462);
+    QVERIFY2(elapsed >= protocol::CallTimeoutMs - 500 && elapsed < protocol::CallTimeoutMs + 2000,
+             qPrintable(QString::number(elapsed)));
+    // Once it answers again, so does the client.
+    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+}
+
+void TestDBusHost::answeredWriteSurvivesKill9()
+{
+    makeDatabase();
+    const QString text = QString::fromUtf8("kept \xF0\x9F\x98\x80\r\n[[/home/u/f.txt]]");
+    {
+        ServingStandin standin;
+        QVERIFY(standin.start({db()}));
+        DBusHostFactory host;
+        auto sales = salesList(host);
+        auto aux = host.createAuxCommands();
+        qint32 row = 1;
+        QString t = text;
+        QCOMPARE(sales->SetField(host::DetailsField, row, t), 0);
+        QCOMPARE(aux->AddAuxCommand(QStringLiteral("Pennaroc"), {}, {}, {}, {}, {}, {}, 1), 0);
+        QCOMPARE(aux->AddAuxCommandToToolsMenu(4, QStringLiteral("Pennaroc")), 0);
+        standin.kill9();
+    }
+    QCOMPARE(storedDetails(1), text.toUtf8());
+    QCOMPARE(runStandin({QStringLiteral("commands"), db()}).out,
+             QByteArray("Pennaroc\t\t\t\t\t\t\t1\nmenu\t4\tPennaroc\n"));
+}
+
+void TestDBusHost::resultConversion_data()
+{
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<int>("failure16");
+    QTest::addColumn<int>("value16");
+    QTest::addColumn<int>("failure32");
+    QTest::addColumn<int>("value32");
+
+    QTest::newRow("int16") << QVariant::fromValue<qint16>(-7) << 0 << -7 << 0 << -7;
+    QTest::newRow("int32 that fits 16") << QVariant::fromValue<qint32>(32767) << 0 << 32767 << 0 << 32767;
+    QTest::newRow("int32 just over") << QVariant::fromValue<qint32>(32768) << 6 << 0 << 0 << 32768;
+    QTest::newRow("int32 just under") << QVariant::fromValue<qint32>(-32769) << 6 << 0 << 0 << -32769;
+    QTest::newRow("uint16 over") << QVariant::fromValue<quint16>(40000) << 6 << 0 << 0 << 40000;
+    QTest::newRow("int64 over 32") << QVariant::fromValue<qint64>(1LL << 31) << 6 << 0 << 6 << 0;
+    QTest::newRow("uint64 huge") << QVariant::fromValue<quint64>(~0ULL) << 6 << 0 << 6 << 0;
+    QTest::newRow("Boolean true is -1") << QVariant(true) << 0 << -1 << 0 << -1;
+    QTest::newRow("text") << QVariant(QStringLiteral("1")) << 13 << 0 << 13 << 0;
+    QTest::newRow("double") << QVariant(1.0) << 13 << 0 << 13 << 0;
+    QTest::newRow("nothing") << QVariant() << 13 << 0 << 13 << 0;
+}
+
+void TestDBusHost::resultConversion()
+{
+    QFETCH(QVariant, value);
+    QFETCH(int, failure16);
+    QFETCH(int, value16);
+    QFETCH(int, failure32);
+    QFETCH(int, value32);
+    const QString member = QStringLiteral("Member");
+    qint16 got16 = 0;
+    qint32 got32 = 0;
+    QCOMPARE(failureOf([&] { got16 = host::dbus::resultToInt16(member, value); }), failure16);
+    if (!failure16)
+        QCOMPARE(got16, qint16(value16));
+    QCOMPARE(failureOf([&] { got32 = host::dbus::resultToInt32(member, value); }), failure32);
+    if (!failure32)
+        QCOMPARE(got32, qint32(value32));
+}
+
+void TestDBusHost::wrongAnswers_data()
+{
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("16-bit answer sent as 32 bits, fits") << "AuxCommandExists" << "1" << 0 << 1;
+    QTest::newRow("16-bit answer sent as 32 bits, too big") << "AuxCommandExists" << "70000" << 6 << 0;
+    QTest::newRow("16-bit answer sent as 32 bits, too small") << "AuxCommandExists" << "-32769" << 6 << 0;
+    QTest::newRow("16-bit answer as text") << "AuxCommandExistsInToolbar" << "1" << 13 << 0;
+    QTest::newRow("16-bit answer as unsigned 64, fits") << "AuxCommandExistsInToolsMenu" << "0" << 0 << 0;
+    QTest::newRow("16-bit answer as unsigned 64, too big")
+        << "AuxCommandExistsInToolsMenu" << "18446744073709551615" << 6 << 0;
+    QTest::newRow("32-bit answer as 64 bits, fits") << "AddAuxCommandToToolbar" << "-2147483648" << 0 << -2147483647 - 1;
+    QTest::newRow("32-bit answer as 64 bits, too big") << "AddAuxCommandToToolbar" << "2147483648" << 6 << 0;
+    QTest::newRow("no answer") << "AddAuxCommandToToolsMenu" << "" << 13 << 0;
+}
+
+void TestDBusHost::wrongAnswers()
+{
+    QFETCH(QString, member);
+    QFETCH(QString, answer);
+    QFETCH(int, failure);
+    QFETCH(int, value);
+
+    const QString connectionName = QStringLiteral("wrong-host");
+    QThread thread;
+    WrongFactory factory;
+    WrongAuxCommands aux;
+    factory.moveToThread(&thread);
+    aux.moveToThread(&thread);
+    thread.start();
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
+        QVERIFY(bus.registerObject(protocol::FactoryPath, &factory, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerObject(protocol::AuxCommandsPath, &aux, QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(protocol::Service));
+    }
+    int got = failureOf([&] {
+        DBusHostFactory host;
+        auto commands = host.createAuxCommands();
+        if (member == QLatin1String("AuxCommandExists"))
+            QCOMPARE(commands->AuxCommandExists(answer), qint16(value));
+        else if (member == QLatin1String("AuxCommandExistsInToolbar"))
+            QCOMPARE(commands->AuxCommandExistsInToolbar(1, answer), qint16(value));
+        else if (member == QLatin1String("AuxCommandExistsInToolsMenu"))
+            QCOMPARE(commands->AuxCommandExistsInToolsMenu(1, answer), qint16(value));
+        else if (member == QLatin1String("AddAuxCommandToToolbar"))
+            QCOMPARE(commands->AddAuxCommandToToolbar(1, answer), qint32(value));
+        else if (member == QLatin1String("AddAuxCommandToToolsMenu"))
+            QCOMPARE(commands->AddAuxCommandToToolsMenu(1, answer), qint32(value));
+    });
+    {
+        QDBusConnection bus(connectionName);
+        bus.unregisterService(protocol::Service);
+        bus.unregisterObject(protocol::FactoryPath);
+        bus.unregisterObject(protocol::AuxCommandsPath);
+    }
+    QDBusConnection::disconnectFromBus(connectionName);
+    thread.quit();
+    thread.wait();
+    QCOMPARE(got, failure);
+}
+
+QTEST_GUILESS_MAIN(TestDBusHost)
+#include "tst_DBusHost.moc"
