@@ -1,0 +1,141 @@
+// Latency of GetField and SetField through the D-Bus client against a real
+// act-standin, beside a bare bus round trip (Peer.Ping) to the same service,
+// at a thousand and at a million records.
+//
+// Run under a session bus:  dbus-run-session -- build/bin/bench_hostcalls [calls]
+
+#include "host/dbus/BusProtocol.h"
+#include "host/dbus/DBusHost.h"
+#include "standin/StandinDatabase.h"
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace protocol = host::dbus::protocol;
+
+namespace {
+
+struct Figures {
+    double median = 0;
+    double p99 = 0;
+};
+
+// Runs call `count` times after a short warm-up; microseconds per call.
+Figures measure(int count, const std::function<void(int)> &call)
+{
+    for (int i = 0; i < 50; ++i)
+        call(i);
+    std::vector<double> us;
+    us.reserve(size_t(count));
+    QElapsedTimer clock;
+    for (int i = 0; i < count; ++i) {
+        clock.start();
+        call(i);
+        us.push_back(double(clock.nsecsElapsed()) / 1000.0);
+    }
+    std::sort(us.begin(), us.end());
+    return {us[us.size() / 2], us[std::min(us.size() - 1, size_t(double(us.size()) * 0.99))]};
+}
+
+bool waitForService(bool present)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (QDBusConnection::sessionBus().interface()->isServiceRegistered(protocol::Service).value() != present) {
+        if (clock.elapsed() > 10000)
+            return false;
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const int calls = argc > 1 ? std::max(100, QByteArray(argv[1]).toInt()) : 5000;
+    const QString standin = QCoreApplication::applicationDirPath() + QStringLiteral("/act-standin");
+    if (!QDBusConnection::sessionBus().isConnected()) {
+        std::fprintf(stderr, "bench_hostcalls: no session bus (run it under dbus-run-session)\n");
+        return 1;
+    }
+    if (!waitForService(false)) {
+        std::fprintf(stderr, "bench_hostcalls: another stand-in already runs on this bus\n");
+        return 1;
+    }
+
+    std::printf("%d calls each; microseconds per call\n", calls);
+    std::printf("%-10s %-10s %10s %10s\n", "records", "call", "median", "p99");
+    for (const qint64 records : {qint64(1000), qint64(1000000)}) {
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("bench.db"));
+        QElapsedTimer build;
+        build.start();
+        standin::StandinDatabase::create(db);
+        {
+            standin::StandinDatabase filler(db);
+            filler.addRecords(records, "Call back in May [[/home/user/Documents/offer 2026.pdf]]");
+        }
+        std::fprintf(stderr, "built %lld records in %lld ms\n", records, build.elapsed());
+
+        QProcess serve;
+        serve.setProcessChannelMode(QProcess::ForwardedChannels);
+        serve.start(standin, {QStringLiteral("serve"), db, QStringLiteral("--current"), QStringLiteral("0")});
+        if (!serve.waitForStarted() || !waitForService(true)) {
+            std::fprintf(stderr, "bench_hostcalls: act-standin did not start\n");
+            return 1;
+        }
+
+        host::dbus::DBusHostFactory host;
+        auto app = host.createAppObject();
+        app->OpenFile(QString());
+        auto sales = app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+        QRandomGenerator random(42);
+        std::vector<qint32> rows(size_t(calls) + 50);
+        for (qint32 &r : rows)
+            r = qint32(random.bounded(records));
+
+        QDBusMessage ping = QDBusMessage::createMethodCall(protocol::Service, protocol::SalesPath,
+                                                          QStringLiteral("org.freedesktop.DBus.Peer"),
+                                                          QStringLiteral("Ping"));
+        const Figures p = measure(calls, [&](int) {
+            const QDBusMessage reply = QDBusConnection::sessionBus().call(ping, QDBus::Block, protocol::CallTimeoutMs);
+            if (reply.type() != QDBusMessage::ReplyMessage)
+                throw host::Failure(462, reply.errorMessage());
+        });
+        const Figures g = measure(calls, [&](int i) {
+            qint32 row = rows[size_t(i)];
+            sales->GetField(host::DetailsField, row);
+        });
+        const Figures s = measure(calls, [&](int i) {
+            qint32 row = rows[size_t(i)];
+            QString text = QStringLiteral("Call back in June [[/home/user/Documents/offer %1.pdf]]").arg(i);
+            if (sales->SetField(host::DetailsField, row, text) != 0)
+                throw host::Failure(440, QStringLiteral("SetField refused"));
+        });
+        std::printf("%-10lld %-10s %10.1f %10.1f\n", records, "Ping", p.median, p.p99);
+        std::printf("%-10lld %-10s %10.1f %10.1f\n", records, "GetField", g.median, g.p99);
+        std::printf("%-10lld %-10s %10.1f %10.1f\n", records, "SetField", s.median, s.p99);
+        std::printf("%-10lld %-10s %9.1fx %9.1fx\n", records, "Get/Ping", g.median / p.median, g.p99 / p.p99);
+        std::printf("%-10lld %-10s %9.1fx %9.1fx\n", records, "Set/Ping", s.median / p.median, s.p99 / p.p99);
+        std::fflush(stdout);
+
+        serve.terminate();
+        serve.waitForFinished(10000);
+        waitForService(false);
+    }
+    return 0;
+}
