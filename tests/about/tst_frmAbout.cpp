@@ -26,7 +26,6 @@ private Q_SLOTS:
 
     void closes_data();
     void closes();
-    void modalRunEndsOnEscape();
 
     void mailLinkStartsMessage();
     void onlyLeftClickOnAddressSendsMail_data();
@@ -216,22 +215,6 @@ void TestFrmAbout::closes()
     QVERIFY(desktop_.messages.isEmpty());
 }
 
-void TestFrmAbout::modalRunEndsOnEscape()
-{
-    frmAbout box(desktop_);
-    bool focusOnClose = false;
-    QTimer::singleShot(0, &box, [&] {
-        QApplication::setActiveWindow(&box);
-        if (!QTest::qWaitForWindowActive(&box))
-            qWarning("the About box did not become active");
-        focusOnClose = QApplication::focusWidget() == box.cmdOK;
-        QTest::keyClick(box.cmdOK, Qt::Key_Escape);
-    });
-    box.exec();
-    QVERIFY(focusOnClose);
-    QVERIFY(!box.isVisible());
-}
-
 void TestFrmAbout::mailLinkStartsMessage()
 {
     auto box = open();
@@ -257,7 +240,6 @@ void TestFrmAbout::onlyLeftClickOnAddressSendsMail_data()
     QTest::newRow("left click on the address") << "lblMail" << int(Qt::LeftButton) << 1;
     QTest::newRow("right click on the address") << "lblMail" << int(Qt::RightButton) << 0;
     QTest::newRow("click on the line above") << "lblProblem" << int(Qt::LeftButton) << 0;
-    QTest::newRow("click on the title") << "lblTitle" << int(Qt::LeftButton) << 0;
 }
 
 void TestFrmAbout::onlyLeftClickOnAddressSendsMail()

@@ -1,6 +1,5 @@
 #include "platform/QtPlatformServices.h"
 #include "settings/ModSHBrowse.h"
-#include "tests/support/ScriptedPlatform.h"
 
 #include <QDialog>
 #include <QFileDialog>
@@ -15,8 +14,6 @@ class TestModSHBrowse : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
-    void asksTheDesktopOnBehalfOfOwner_data();
-    void asksTheDesktopOnBehalfOfOwner();
     void chooserIsModalOverOwnerAtRootForFoldersOnly();
     void choosingFolderGivesFullPath_data();
     void choosingFolderGivesFullPath();
@@ -61,25 +58,6 @@ std::optional<QString> TestModSHBrowse::browse(QWidget *owner, const std::functi
     if (!ran)
         qWarning("the chooser never showed");
     return result;
-}
-
-void TestModSHBrowse::asksTheDesktopOnBehalfOfOwner_data()
-{
-    QTest::addColumn<std::optional<QString>>("answer");
-    QTest::newRow("a folder") << std::optional<QString>(QStringLiteral("/srv/a b "));
-    QTest::newRow("an item without a path") << std::optional<QString>(QString());
-    QTest::newRow("cancelled") << std::optional<QString>();
-}
-
-void TestModSHBrowse::asksTheDesktopOnBehalfOfOwner()
-{
-    QFETCH(std::optional<QString>, answer);
-    testsupport::ScriptedPlatform scripted;
-    scripted.folderAnswers << answer;
-    QWidget owner;
-    QCOMPARE(ModSHBrowse::browseForFolder(scripted, &owner), answer);
-    QCOMPARE(scripted.folderOwners.size(), 1);
-    QCOMPARE(scripted.folderOwners[0].data(), &owner);
 }
 
 void TestModSHBrowse::chooserIsModalOverOwnerAtRootForFoldersOnly()
