@@ -1,5 +1,6 @@
 #include "standin/StandinDatabase.h"
 
+#include <QFile>
 #include <QFileInfo>
 
 #include <sqlite3.h>
@@ -108,6 +109,16 @@ void StandinDatabase::create(const QString &path)
 {
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw DatabaseError(QStringLiteral("%1: the file already exists").arg(path));
+    {
+        // Claim the name first, so that a file made meanwhile by someone else
+        // is neither used nor removed.
+        QFile claim(path);
+        if (!claim.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (QFileInfo::exists(path))
+                throw DatabaseError(QStringLiteral("%1: the file already exists").arg(path));
+            throw DatabaseError(QStringLiteral("%1: cannot create the database: %2").arg(path, claim.errorString()));
+        }
+    }
     sqlite3 *db = nullptr;
     const QByteArray name = path.toUtf8();
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -125,8 +136,12 @@ void StandinDatabase::create(const QString &path)
         problem = sqliteMessage(db);
     }
     sqlite3_close(db);
-    if (!problem.isEmpty())
+    if (!problem.isEmpty()) {
+        // Leave no half-made database behind.
+        for (const char *suffix : {"", "-wal", "-shm"})
+            QFile::remove(path + QLatin1String(suffix));
         throw DatabaseError(QStringLiteral("%1: cannot create the database: %2").arg(path, problem));
+    }
 }
 
 StandinDatabase::StandinDatabase(const QString &path) : path_(QFileInfo(path).absoluteFilePath())

@@ -141,6 +141,9 @@ void TestStandinCommandLine::refusals_data()
     QTest::newRow("add to missing file")
         << QStringList{QStringLiteral("add"), QStringLiteral("MISSING"), QStringLiteral("x")} << QByteArray()
         << QByteArray("no such database file");
+    QTest::newRow("create in a folder that does not exist")
+        << QStringList{QStringLiteral("create"), QStringLiteral("NOFOLDER")} << QByteArray()
+        << QByteArray("cannot create the database");
     QTest::newRow("details of a file that is not ours")
         << QStringList{QStringLiteral("details"), QStringLiteral("FOREIGN"), QStringLiteral("0")} << QByteArray()
         << QByteArray("not a stand-in ACT! database");
@@ -183,6 +186,8 @@ void TestStandinCommandLine::refusals()
             a = foreign.fileName();
         else if (a == QLatin1String("SQLITE"))
             a = sqlitePath;
+        else if (a == QLatin1String("NOFOLDER"))
+            a = dir_->filePath(QStringLiteral("missing/act.db"));
     }
 
     testsupport::StandinRun run;
