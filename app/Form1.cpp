@@ -304,8 +304,8 @@ void Form1::Form_Unload(int &Cancel)
     Q_UNUSED(Cancel); // the unload is never cancelled
     platform::ErrorTrap trap = makeTrap(formUnloadLabel());
     trap.at(11960);
-    // Reports of the restart path are shown even though the main window
-    // may already be unloading: they belong to this very procedure.
+    // A failure is reported even while the window unloads: the report is
+    // this procedure's own, and the closing goes on after it.
     try {
         QString databasePath;
         trap.at(11980);

@@ -61,6 +61,8 @@ void TestAttachmentMarker::roundTrip_data()
         << "see [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("path holding ]] is cut at it") << "x [[C:\\a]]b.txt]]" << true << "C:\\a" << "x b.txt]]"
                                                    << "x b.txt]] [[C:\\Docs\\Quote.doc]]";
+    QTest::newRow("path ending in ] loses it to the closing marker")
+        << "x [[/tmp/a]]]" << true << "/tmp/a" << "x ]" << "x ] [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("text after the marker moves before the new one")
         << "[[C:\\Old.txt]] typed later" << true << "C:\\Old.txt" << "typed later"
         << "typed later [[C:\\Docs\\Quote.doc]]";
