@@ -398,8 +398,11 @@ void DBusActEvent::onEvent(const QDBusMessage &message)
     }
     if (!handler_)
         return;
+    // The handler may end the program and destroy this control while it runs:
+    // call a copy, and touch nothing of this object afterwards.
+    const Handler handler = handler_;
     try {
-        handler_(qint16(*id), args);
+        handler(qint16(*id), args);
     } catch (const Failure &) {
         // The program's event handlers skip failing statements themselves;
         // nothing may unwind into the event loop.

@@ -72,6 +72,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
+    void noStandinOnTheBus_data();
     void noStandinOnTheBus();
     void linkTest_data();
     void linkTest();
@@ -92,6 +93,7 @@ private Q_SLOTS:
     void command150ClosesAndAnswersFirst();
     void sigtermClosesCleanly();
     void eventsFollowARestartedStandin();
+    void handlerMayReleaseTheHost();
     void killedStandinFailsNextCall();
     void hungStandinFailsWithinTimeout();
     void answeredWriteSurvivesKill9();
@@ -143,9 +145,18 @@ void TestDBusHost::makeDatabase()
     QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("second")}).out, QByteArray("1\n"));
 }
 
+void TestDBusHost::noStandinOnTheBus_data()
+{
+    QTest::addColumn<bool>("busReachable");
+    QTest::newRow("bus without a stand-in") << true;
+    QTest::newRow("no bus at all") << false;
+}
+
 void TestDBusHost::noStandinOnTheBus()
 {
-    DBusHostFactory host;
+    QFETCH(bool, busReachable);
+    DBusHostFactory host(busReachable ? QDBusConnection::sessionBus()
+                                      : QDBusConnection(QStringLiteral("never-connected")));
     QString description;
     QCOMPARE(failureOf([&] { host.createAppObject(); }, &description), 429);
     QVERIFY2(description.contains(QLatin1String("\"ACTOLE.APPOBJECT\" cannot be created (ACT! is not running: ")),
@@ -621,6 +632,27 @@ void TestDBusHost::eventsFollowARestartedStandin()
     QTRY_COMPARE(events_.size(), 3);
     QCOMPARE(events_[2].id, qint16(22));
     QCOMPARE(events_[2].args, QVariantList{QVariant::fromValue<qint32>(1)});
+}
+
+void TestDBusHost::handlerMayReleaseTheHost()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    auto host = std::make_unique<DBusHostFactory>();
+    QList<qint16> seen;
+    host->eventControl().setHandler([&](qint16 id, const QVariantList &) {
+        seen.append(id);
+        host.reset(); // the program ends on this notification
+        seen.append(-1);
+    });
+    QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("0")}).exitCode, 0);
+    QTRY_COMPARE(seen, (QList<qint16>{22, -1}));
+    QVERIFY(!host);
+    // Nothing listens any more; the next notification reaches no one.
+    QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("1")}).exitCode, 0);
+    QTest::qWait(100);
+    QCOMPARE(seen.size(), 2);
 }
 
 void TestDBusHost::killedStandinFailsNextCall()
