@@ -1,6 +1,6 @@
 #include "about/frmAbout.h"
 
-#include "settings/ProductInfo.h"
+#include "resources/ProductInfo.h"
 
 #include <QFrame>
 #include <QGuiApplication>

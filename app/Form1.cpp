@@ -2,13 +2,13 @@
 
 #include "app/AttachmentMarker.h"
 #include "app/Module1.h"
-#include "app/VendorInfo.h"
+#include "resources/ProductInfo.h"
 #include "platform/ProgramState.h"
 #include "resources/ProgramIcon.h"
 
-#ifdef PENNAROC_HAVE_ABOUT
 #include "about/frmAbout.h"
-#endif
+#include "integrate/clsFrmIntegrate.h"
+#include "settings/frmLocation.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -44,7 +44,7 @@ QRect twipsRect(int left, int top, int width, int height)
 
 QString Form1::errorTitle()
 {
-    return productName() + QStringLiteral(" error");
+    return product::applicationTitle() + QStringLiteral(" error");
 }
 
 Form1::Form1(host::HostFactory &host, platform::PlatformServices &desktop, QWidget *parent)
@@ -62,7 +62,7 @@ Form1::~Form1()
 
 void Form1::buildWindow()
 {
-    setWindowTitle(productName());
+    setWindowTitle(product::applicationTitle());
     // The window's texts are laid out for a small sans-serif face; wide
     // faces would clip them in their fixed places.
     QFont face;
@@ -126,7 +126,7 @@ void Form1::buildWindow()
     lblMore->setObjectName(QStringLiteral("lblMore"));
     lblMore->setGeometry(twipsRect(1035, 2280, 2385, 285));
 
-    lblLink = new QLabel(webSiteHost(), client);
+    lblLink = new QLabel(product::webSiteHost(), client);
     lblLink->setObjectName(QStringLiteral("lblLink"));
     lblLink->setGeometry(twipsRect(3435, 2280, 1755, 255));
     QFont linkFont = face;
@@ -155,7 +155,7 @@ void Form1::buildWindow()
 
 platform::ErrorTrap Form1::makeTrap(const QString &label)
 {
-    return platform::ErrorTrap(desktop_, label, [] { return errorTitle(); }, [] { return supportContactLine(); });
+    return platform::ErrorTrap(desktop_, label, [] { return errorTitle(); }, [] { return product::supportContactLine(); });
 }
 
 template <class Body>
@@ -184,9 +184,9 @@ void Form1::Form_Load()
         at(10900);
         if (desktop_.AnotherInstanceRunning()) {
             at(10920);
-            desktop_.MsgBox(QStringLiteral("Another instance of ") + productName()
+            desktop_.MsgBox(QStringLiteral("Another instance of ") + product::applicationTitle()
                                 + QStringLiteral(" is already open. This instance will now close."),
-                            platform::vbOKOnly, productName());
+                            platform::vbOKOnly, product::applicationTitle());
             at(10940);
             unloadWindow();
             return;
@@ -201,14 +201,14 @@ void Form1::Form_Load()
                 at(11140);
                 desktop_.MsgBox(QStringLiteral("Problem communicating with ACT!. Please run actreg.exe in ACT "
                                                "folder and try again."),
-                                platform::vbOKOnly, productName());
+                                platform::vbOKOnly, product::applicationTitle());
                 at(11160);
                 unloadWindow();
                 return;
             }
             at(11060);
-            desktop_.MsgBox(QStringLiteral("Please open a database before running ") + productName(),
-                            platform::vbOKOnly, productName() + QStringLiteral(". More at ") + webSiteHost());
+            desktop_.MsgBox(QStringLiteral("Please open a database before running ") + product::applicationTitle(),
+                            platform::vbOKOnly, product::applicationTitle() + QStringLiteral(". More at ") + product::webSiteHost());
             at(11080);
             unloadWindow();
             return;
@@ -231,8 +231,8 @@ void Form1::Form_Load()
         if (CurrentRow == -1) {
             at(11660);
             desktop_.MsgBox(QStringLiteral("You need to select a Sale/Opportunity record before running ")
-                                + productName() + QStringLiteral("!"),
-                            platform::vbExclamation, productName());
+                                + product::applicationTitle() + QStringLiteral("!"),
+                            platform::vbExclamation, product::applicationTitle());
             at(11680);
             unloadWindow();
             return;
@@ -373,28 +373,44 @@ void Form1::cmdCancel_Click()
 
 void Form1::lblLink_Click()
 {
-    Module1::ShellOpen(desktop_, this, QStringLiteral("open"), webSiteUrl());
+    Module1::ShellOpen(desktop_, this, QStringLiteral("open"), product::webSiteUrl());
 }
 
 void Form1::mnuLocation_Click()
 {
-    // Opens the default attachment location dialog, once it exists.
+    // A fresh dialog at each opening; nothing is read back from it: the
+    // folder reaches the Attach action through the settings store.
+    frmLocation location(desktop_, this);
+    location.exec();
 }
 
 void Form1::mnuIntegrate_Click()
 {
-    // Opens the integration dialog, once it exists.
+    // The dialog restarts ACT! through this window's unload routine, called
+    // as a plain procedure.
+    clsFrmIntegrate integrate(host_, desktop_, [this] {
+        int Cancel = 0;
+        Form_Unload(Cancel);
+    }, this);
+    integrate.setLanguage(0);
+    integrate.setAppName(product::applicationTitle());
+    integrate.setContactScreen(true);
+    integrate.setContactListScreen(false);
+    integrate.setGroupScreen(false);
+    integrate.setTaskListScreen(false);
+    integrate.setCalendarsScreen(false);
+    integrate.setEmailScreen(false);
+    integrate.setIntegrateIcon(windowIcon());
+    integrate.exec();
 }
 
 void Form1::mnuAbout_Click()
 {
-#ifdef PENNAROC_HAVE_ABOUT
     // A fresh box at each opening. A notification may end the program while
     // it is open: its event loop then returns, and the box goes with this
     // scope while the window, which outlives the event loop, is still there.
     frmAbout about(desktop_, this);
     about.exec();
-#endif
 }
 
 void Form1::onHostEvent(qint16 eventId)

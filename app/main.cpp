@@ -1,7 +1,7 @@
 // Pennaroc: attaches files to ACT!'s Sales/Opportunity records.
 
 #include "app/Form1.h"
-#include "app/VendorInfo.h"
+#include "resources/ProductInfo.h"
 #include "host/dbus/DBusHost.h"
 #include "platform/QtPlatformServices.h"
 
@@ -10,7 +10,7 @@
 int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
-    QApplication::setApplicationName(app::productName());
+    QApplication::setApplicationName(product::applicationTitle());
     // The program ends when its main window unloads, or when the restart
     // timer says so, even while the window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);

@@ -1,11 +1,13 @@
 #include "integrate/IntegrateTexts.h"
 
+#include "resources/ProductInfo.h"
+
 namespace integrate {
 
 QStringList englishTexts()
 {
     return {
-        QStringLiteral("Please contact ") + SupportAddress.toString() + QStringLiteral(" with this error message."),
+        QStringLiteral("Please contact ") + product::supportAddress() + QStringLiteral(" with this error message."),
         QStringLiteral("Click to launch "),
         QStringLiteral("You need to re-start ACT! for the changes to take effect!"),
         QStringLiteral("Do you want to re-start it now?"),
@@ -28,7 +30,7 @@ QStringList englishTexts()
 QStringList frenchTexts()
 {
     return {
-        QStringLiteral("S.V.P. contactez ") + SupportAddress.toString() + QStringLiteral(" avec ce message."),
+        QStringLiteral("S.V.P. contactez ") + product::supportAddress() + QStringLiteral(" avec ce message."),
         QStringLiteral("Cliquez pour lancer "),
         QStringLiteral("Vous devez redémarrer ACT! pour que les changements soient pris en compte!"),
         QStringLiteral("Voulez-vous redémarrez ACT! maintenant?"),

@@ -7,9 +7,6 @@
 
 namespace integrate {
 
-// The address that the dialog's error reports ask the user to write to.
-inline constexpr QStringView SupportAddress = u"support@veltrane.example";
-
 inline constexpr int TextCount = 17;
 
 // Entry by entry: 0 contact line of the error report, 1 start of the

@@ -3,7 +3,7 @@
 #include "host/Failure.h"
 #include "platform/ErrorTrap.h"
 #include "settings/ModSHBrowse.h"
-#include "settings/ProductInfo.h"
+#include "resources/ProductInfo.h"
 #include "settings/SettingsStore.h"
 
 #include <QLabel>
@@ -84,7 +84,7 @@ QString frmLocation::errorTitle()
 
 QString frmLocation::contactLine()
 {
-    return QStringLiteral("Please contact ") + product::supportAddress() + QStringLiteral(" with this error message.");
+    return product::supportContactLine();
 }
 
 void frmLocation::Form_Load()

@@ -5,11 +5,12 @@
 
 #include <QString>
 
-namespace app {
+namespace product {
 
 // The application title: the window caption, the title of the program's
-// message boxes and the name the command is registered under.
-inline QString productName() { return QStringLiteral("Pennaroc"); }
+// message boxes, the name the setting is filed under and the name the
+// command is registered under.
+inline QString applicationTitle() { return QStringLiteral("Pennaroc"); }
 
 // The maker's web site, opened by the main window's link.
 inline QString webSiteUrl() { return QStringLiteral("https://www.veltrane.example/"); }
@@ -20,10 +21,11 @@ inline QString webSiteHost() { return QStringLiteral("www.veltrane.example"); }
 // Where users send error reports and questions.
 inline QString supportAddress() { return QStringLiteral("support@veltrane.example"); }
 
-// The closing line of every error report of the main window.
+// The closing line of the error reports of the main window and the
+// location dialog.
 inline QString supportContactLine()
 {
     return QStringLiteral("Please contact ") + supportAddress() + QStringLiteral(" with this error message.");
 }
 
-} // namespace app
+} // namespace product
