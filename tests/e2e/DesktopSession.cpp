@@ -1,0 +1,285 @@
+#include "tests/e2e/DesktopSession.h"
+
+#include "host/dbus/BusProtocol.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QThread>
+
+namespace e2e {
+namespace {
+
+void pause(int ms)
+{
+    QThread::msleep(static_cast<unsigned long>(ms));
+}
+
+} // namespace
+
+DesktopSession::DesktopSession()
+{
+    binDir_ = qEnvironmentVariable("PENNAROC_BIN_DIR");
+    if (!dir_.isValid()) {
+        problem_ = QStringLiteral("no scratch folder");
+        return;
+    }
+    if (binDir_.isEmpty() || !QFileInfo::exists(binDir_ + QStringLiteral("/act-standin"))) {
+        problem_ = QStringLiteral("act-standin not built (PENNAROC_BIN_DIR)");
+        return;
+    }
+    for (const char *tool : {"Xvfb", "xdotool"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+            problem_ = QStringLiteral("%1 is not installed").arg(QString::fromLatin1(tool));
+            return;
+        }
+    }
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
+        problem_ = QStringLiteral("no session bus");
+        return;
+    }
+
+    // Private folders, and a recording xdg-open first on PATH.
+    const QString scratchDir = dir_.path();
+    for (const char *sub : {"config", "data", "cache", "runtime", "path"})
+        QDir(scratchDir).mkpath(QString::fromLatin1(sub));
+    QFile::setPermissions(scratchDir + QStringLiteral("/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile recorder(scratchDir + QStringLiteral("/path/xdg-open"));
+    if (recorder.open(QIODevice::WriteOnly)) {
+        recorder.write("#!/bin/sh\n"
+                       "# Records each call, one line per call, arguments joined by tabs.\n"
+                       "printf '%s' \"$1\" >> \"$PENNAROC_XDG_OPEN_LOG\"\n"
+                       "shift\n"
+                       "for a in \"$@\"; do printf '\\t%s' \"$a\" >> \"$PENNAROC_XDG_OPEN_LOG\"; done\n"
+                       "printf '\\n' >> \"$PENNAROC_XDG_OPEN_LOG\"\n");
+        recorder.close();
+        recorder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    env_ = QProcessEnvironment::systemEnvironment();
+    env_.insert(QStringLiteral("XDG_CONFIG_HOME"), scratchDir + QStringLiteral("/config"));
+    env_.insert(QStringLiteral("XDG_DATA_HOME"), scratchDir + QStringLiteral("/data"));
+    env_.insert(QStringLiteral("XDG_CACHE_HOME"), scratchDir + QStringLiteral("/cache"));
+    env_.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratchDir + QStringLiteral("/runtime"));
+    env_.insert(QStringLiteral("PENNAROC_XDG_OPEN_LOG"), scratchDir + QStringLiteral("/xdg-open.log"));
+    env_.insert(QStringLiteral("PATH"), scratchDir + QStringLiteral("/path:") + env_.value(QStringLiteral("PATH")));
+    env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env_.remove(QStringLiteral("WAYLAND_DISPLAY"));
+
+    // A display number nobody uses.
+    for (int n = 90; n < 190 && !xvfb_; ++n) {
+        if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            continue;
+        auto xvfb = std::make_unique<QProcess>();
+        xvfb->setStandardOutputFile(QProcess::nullDevice());
+        xvfb->setStandardErrorFile(QProcess::nullDevice());
+        xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral(":%1").arg(n), QStringLiteral("-screen"),
+                                              QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                                              QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!xvfb->waitForStarted(5000))
+            continue;
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
+        QDeadlineTimer deadline(10000);
+        while (!QFileInfo::exists(socket) && xvfb->state() == QProcess::Running && !deadline.hasExpired())
+            pause(50);
+        if (xvfb->state() != QProcess::Running || !QFileInfo::exists(socket))
+            continue;
+        env_.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(n));
+        xvfb_ = std::move(xvfb);
+    }
+    if (!xvfb_)
+        problem_ = QStringLiteral("Xvfb could not start");
+}
+
+DesktopSession::~DesktopSession()
+{
+    for (auto *process : {pennaroc_.get(), standin_.get(), xvfb_.get()}) {
+        if (process && process->state() != QProcess::NotRunning) {
+            process->terminate();
+            if (!process->waitForFinished(3000)) {
+                process->kill();
+                process->waitForFinished(3000);
+            }
+        }
+    }
+}
+
+bool DesktopSession::runTool(const QString &program, const QStringList &args, QByteArray *out, int ms)
+{
+    QProcess tool;
+    tool.setProcessEnvironment(env_);
+    tool.start(program, args);
+    if (!tool.waitForFinished(ms)) {
+        tool.kill();
+        tool.waitForFinished(1000);
+        return false;
+    }
+    if (out)
+        *out = tool.readAllStandardOutput();
+    return tool.exitStatus() == QProcess::NormalExit && tool.exitCode() == 0;
+}
+
+QByteArray DesktopSession::standin(const QStringList &args, int *exitCode, const QByteArray &input)
+{
+    QProcess tool;
+    tool.setProcessEnvironment(env_);
+    tool.start(binDir_ + QStringLiteral("/act-standin"), args);
+    if (!input.isNull()) {
+        tool.write(input);
+    }
+    tool.closeWriteChannel();
+    tool.waitForFinished(15000);
+    if (exitCode)
+        *exitCode = tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+    return tool.readAllStandardOutput();
+}
+
+bool DesktopSession::createDatabase(const QStringList &detailsTexts)
+{
+    int code = 0;
+    standin({QStringLiteral("create"), databasePath()}, &code);
+    if (code != 0)
+        return false;
+    for (const QString &text : detailsTexts) {
+        standin({QStringLiteral("add"), databasePath(), QStringLiteral("-")}, &code, text.toUtf8());
+        if (code != 0)
+            return false;
+    }
+    return true;
+}
+
+bool DesktopSession::startStandin(const QStringList &extraArgs)
+{
+    standin_ = std::make_unique<QProcess>();
+    standin_->setProcessEnvironment(env_);
+    standin_->setProcessChannelMode(QProcess::ForwardedChannels);
+    standin_->start(binDir_ + QStringLiteral("/act-standin"),
+                    QStringList{QStringLiteral("serve"), databasePath()} + extraArgs);
+    if (!standin_->waitForStarted(5000))
+        return false;
+    // Ready once its name is on the bus.
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (standin_->state() != QProcess::Running)
+            return false;
+        if (QDBusConnection::sessionBus().interface()->isServiceRegistered(host::dbus::protocol::Service).value())
+            return true;
+        pause(20);
+    }
+    return false;
+}
+
+bool DesktopSession::standinRunning() const
+{
+    return standin_ && standin_->state() == QProcess::Running;
+}
+
+int DesktopSession::waitForStandinEnd(int ms)
+{
+    if (!standin_)
+        return -1;
+    if (standin_->state() != QProcess::NotRunning && !standin_->waitForFinished(ms))
+        return -1;
+    return standin_->exitStatus() == QProcess::NormalExit ? standin_->exitCode() : -1;
+}
+
+QProcess *DesktopSession::startPennaroc()
+{
+    pennaroc_ = std::make_unique<QProcess>();
+    pennaroc_->setProcessEnvironment(env_);
+    pennaroc_->setProcessChannelMode(QProcess::ForwardedChannels);
+    pennaroc_->setWorkingDirectory(dir_.path());
+    pennaroc_->start(binDir_ + QStringLiteral("/Pennaroc"), QStringList{});
+    pennaroc_->waitForStarted(5000);
+    return pennaroc_.get();
+}
+
+int DesktopSession::waitForPennarocEnd(int ms)
+{
+    if (!pennaroc_)
+        return -1;
+    if (pennaroc_->state() != QProcess::NotRunning && !pennaroc_->waitForFinished(ms))
+        return -1;
+    return pennaroc_->exitStatus() == QProcess::NormalExit ? pennaroc_->exitCode() : -1;
+}
+
+QString DesktopSession::waitForWindow(const QString &titleRegex, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QByteArray out;
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titleRegex},
+                &out, 5000);
+        const QString id = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0).trimmed();
+        if (!id.isEmpty())
+            return id;
+        pause(100);
+    }
+    return {};
+}
+
+bool DesktopSession::windowGone(const QString &titleRegex, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        QByteArray out;
+        runTool(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titleRegex},
+                &out, 5000);
+        if (out.trimmed().isEmpty())
+            return true;
+        pause(100);
+    }
+    return false;
+}
+
+bool DesktopSession::keys(const QString &window, const QStringList &keyNames)
+{
+    if (!runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}))
+        return false;
+    pause(150);
+    return runTool(QStringLiteral("xdotool"),
+                   QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("60")} + keyNames);
+}
+
+bool DesktopSession::type(const QString &window, const QString &text)
+{
+    if (!runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}))
+        return false;
+    pause(150);
+    return runTool(QStringLiteral("xdotool"),
+                   {QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), QStringLiteral("--"), text},
+                   nullptr, 60000);
+}
+
+bool DesktopSession::click(const QString &window, int x, int y)
+{
+    return runTool(QStringLiteral("xdotool"),
+                   {QStringLiteral("mousemove"), QStringLiteral("--window"), window, QString::number(x),
+                    QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
+}
+
+QStringList DesktopSession::xdgOpenCalls() const
+{
+    QFile log(env_.value(QStringLiteral("PENNAROC_XDG_OPEN_LOG")));
+    if (!log.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QString DesktopSession::screenshot(const QString &name)
+{
+    const QString path = dir_.filePath(name + QStringLiteral(".png"));
+    runTool(QStringLiteral("import"),
+            {QStringLiteral("-display"), env_.value(QStringLiteral("DISPLAY")), QStringLiteral("-window"),
+             QStringLiteral("root"), path});
+    return path;
+}
+
+} // namespace e2e

@@ -1,0 +1,77 @@
+#pragma once
+
+// A private desktop for end-to-end tests: a virtual X display (Xvfb), a
+// stand-in ACT! on a scratch database, private XDG folders, and a recording
+// xdg-open first on PATH. Windows are driven with xdotool, as a user would.
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <memory>
+#include <vector>
+
+namespace e2e {
+
+class DesktopSession {
+public:
+    DesktopSession();
+    ~DesktopSession();
+    DesktopSession(const DesktopSession &) = delete;
+    DesktopSession &operator=(const DesktopSession &) = delete;
+
+    // Why the session cannot run (missing tools, no display), or empty.
+    QString problem() const { return problem_; }
+
+    QString binDir() const { return binDir_; }
+    QString scratch() const { return dir_.path(); }
+    QString databasePath() const { return dir_.filePath(QStringLiteral("Test.actdb")); }
+    QProcessEnvironment environment() const { return env_; }
+
+    // Runs act-standin with args and waits for it; the exit code goes to
+    // *exitCode when given, and standard output is returned.
+    QByteArray standin(const QStringList &args, int *exitCode = nullptr, const QByteArray &input = {});
+    // Creates the database with one record per text; returns false on failure.
+    bool createDatabase(const QStringList &detailsTexts);
+    // Starts `act-standin serve` on the database and waits until it answers.
+    bool startStandin(const QStringList &extraArgs = {});
+    bool standinRunning() const;
+    // Waits for the stand-in to end; its exit code, or -1 if it did not end.
+    int waitForStandinEnd(int ms);
+
+    // Starts the Pennaroc executable on the virtual display.
+    QProcess *startPennaroc();
+    // Waits for Pennaroc to end; its exit code, or -1 if it did not end.
+    int waitForPennarocEnd(int ms);
+
+    // The id of a visible window whose title matches the regular
+    // expression, or empty after ms milliseconds.
+    QString waitForWindow(const QString &titleRegex, int ms = 15000);
+    bool windowGone(const QString &titleRegex, int ms = 15000);
+    // Gives the window the keyboard focus, then sends keys (xdotool key names).
+    bool keys(const QString &window, const QStringList &keyNames);
+    // Types text into the focused window.
+    bool type(const QString &window, const QString &text);
+    // Clicks at a point inside a window (window coordinates).
+    bool click(const QString &window, int x, int y);
+
+    // The arguments that xdg-open received, one per call, in order.
+    QStringList xdgOpenCalls() const;
+
+    // Saves a screenshot of the whole display (for diagnosing a failure).
+    QString screenshot(const QString &name);
+
+private:
+    bool runTool(const QString &program, const QStringList &args, QByteArray *out = nullptr, int ms = 15000);
+
+    QTemporaryDir dir_;
+    QString problem_;
+    QString binDir_;
+    QProcessEnvironment env_;
+    std::unique_ptr<QProcess> xvfb_;
+    std::unique_ptr<QProcess> standin_;
+    std::unique_ptr<QProcess> pennaroc_;
+};
+
+} // namespace e2e
