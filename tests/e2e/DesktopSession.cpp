@@ -239,6 +239,31 @@ bool DesktopSession::windowGone(const QString &titleRegex, int ms)
     return false;
 }
 
+QStringList DesktopSession::windows(const QString &titleRegex)
+{
+    QByteArray out;
+    runTool(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titleRegex}, &out,
+            5000);
+    QStringList ids;
+    for (const QString &line : QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        ids << line.trimmed();
+    return ids;
+}
+
+QString DesktopSession::waitForNewWindow(const QString &titleRegex, const QStringList &known, int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired()) {
+        for (const QString &id : windows(titleRegex)) {
+            if (!known.contains(id))
+                return id;
+        }
+        pause(100);
+    }
+    return {};
+}
+
 bool DesktopSession::keys(const QString &window, const QStringList &keyNames)
 {
     if (!runTool(QStringLiteral("xdotool"), {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}))

@@ -49,6 +49,11 @@ public:
     // expression, or empty after ms milliseconds.
     QString waitForWindow(const QString &titleRegex, int ms = 15000);
     bool windowGone(const QString &titleRegex, int ms = 15000);
+    // The ids of every visible window whose title matches, in stacking order.
+    QStringList windows(const QString &titleRegex);
+    // Waits for a visible window whose title matches and whose id is not in
+    // known; empty after ms milliseconds.
+    QString waitForNewWindow(const QString &titleRegex, const QStringList &known, int ms = 15000);
     // Gives the window the keyboard focus, then sends keys (xdotool key names).
     bool keys(const QString &window, const QStringList &keyNames);
     // Types text into the focused window.
