@@ -27,7 +27,7 @@ const char *const Usage =
     "usage: act-standin create DB\n"
     "       act-standin add DB [TEXT]        (TEXT - reads standard input)\n"
     "       act-standin details DB ROW\n"
-    "       act-standin serve [DB] [--current ROW] [--refuse-link] [--max-details N] [--read-only]\n"
+    "       act-standin serve [DB] [--current ROW] [--refuse-link] [--max-details N] [--read-only] [--window]\n"
     "       act-standin select ROW\n"
     "       act-standin close\n"
     "       act-standin commands DB\n";
@@ -173,11 +173,12 @@ void onTerminate(int)
     [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-int commandServe(int argc, char **argv)
+int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
 {
     QString dbPath;
     StandinService::Options options;
     bool haveDb = false;
+    bool withWindow = false;
     for (int i = 2; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg == "--current" && i + 1 < argc) {
@@ -194,6 +195,8 @@ int commandServe(int argc, char **argv)
             options.refuseLink = true;
         } else if (arg == "--read-only") {
             options.readOnly = true;
+        } else if (arg == "--window") {
+            withWindow = true;
         } else if (!arg.startsWith("--") && !haveDb) {
             dbPath = pathArgument(argv[i]);
             haveDb = true;
@@ -201,6 +204,9 @@ int commandServe(int argc, char **argv)
             return usage();
         }
     }
+
+    if (withWindow && !makeWindow)
+        return refuse(QStringLiteral("this act-standin cannot show a window"));
 
     std::unique_ptr<StandinDatabase> db;
     if (haveDb) {
@@ -234,10 +240,14 @@ int commandServe(int argc, char **argv)
     QString error;
     if (!service.start(&error))
         return refuse(error);
+    // Made after the service and so gone before it.
+    std::unique_ptr<QObject> window;
+    if (withWindow)
+        window = makeWindow(service);
     return QCoreApplication::exec();
 }
 
-int dispatch(int argc, char **argv)
+int dispatch(int argc, char **argv, const WindowMaker &makeWindow)
 {
     if (argc < 2)
         return usage();
@@ -251,7 +261,7 @@ int dispatch(int argc, char **argv)
     if (command == "commands" && argc == 3)
         return commandCommands(pathArgument(argv[2]));
     if (command == "serve")
-        return commandServe(argc, argv);
+        return commandServe(argc, argv, makeWindow);
     if (command == "select" && argc == 3) {
         const auto row = numberArgument(argv[2], -1, std::numeric_limits<qint32>::max());
         if (!row)
@@ -265,10 +275,25 @@ int dispatch(int argc, char **argv)
 
 } // namespace
 
-int runCommandLine(int argc, char **argv)
+bool wantsWindow(int argc, char **argv)
+{
+    if (argc < 2 || QByteArray(argv[1]) != "serve")
+        return false;
+    for (int i = 2; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--window")
+            return true;
+        // The value of an option is never taken for one.
+        if (arg == "--current" || arg == "--max-details")
+            ++i;
+    }
+    return false;
+}
+
+int runCommandLine(int argc, char **argv, const WindowMaker &makeWindow)
 {
     try {
-        return dispatch(argc, argv);
+        return dispatch(argc, argv, makeWindow);
     } catch (const DatabaseError &error) {
         return refuse(error.message());
     }

@@ -271,6 +271,26 @@ qint64 StandinDatabase::recordCount() const
     return s.step() ? s.integer(0) : 0;
 }
 
+QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviews(qint64 previewBytes) const
+{
+    QList<RecordPreview> result;
+    Statement s(*this, "SELECT row, CAST(substr(CAST(details AS BLOB), 1, ?) AS BLOB) FROM sales ORDER BY row");
+    // Up to three more bytes, so that a character cut at the limit can be
+    // dropped whole rather than shown as a replacement mark.
+    s.bind(1, previewBytes + 3);
+    while (s.step()) {
+        QByteArray bytes = s.bytes(1);
+        if (bytes.size() > previewBytes) {
+            qsizetype end = qsizetype(previewBytes);
+            while (end > 0 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
+                --end;
+            bytes.truncate(end);
+        }
+        result.append(RecordPreview{qint32(s.integer(0)), QString::fromUtf8(bytes)});
+    }
+    return result;
+}
+
 qint32 StandinDatabase::currentRow() const
 {
     Statement s(*this, "SELECT value FROM state WHERE key = 'current_row'");

@@ -66,6 +66,13 @@ public:
     // False when the row does not exist.
     bool setDetails(qint32 row, const QByteArray &detailsUtf8);
     qint64 recordCount() const;
+    // Every record in row order, with at most previewBytes bytes of its
+    // Details (whole characters only), for showing in a list.
+    struct RecordPreview {
+        qint32 row;
+        QString details;
+    };
+    QList<RecordPreview> recordPreviews(qint64 previewBytes) const;
 
     qint32 currentRow() const;
     void setCurrentRow(qint32 row);

@@ -115,6 +115,7 @@ void StandinService::select(qint32 row)
     if (!options_.readOnly)
         db_->setCurrentRow(row);
     raiseEvent(22, {QVariant::fromValue<qint32>(row)});
+    Q_EMIT currentRowChanged(row);
 }
 
 void StandinService::openDatabase(const QString &path)
@@ -123,6 +124,7 @@ void StandinService::openDatabase(const QString &path)
     closeDatabase();
     db_ = std::move(next);
     currentRow_ = db_->currentRow();
+    Q_EMIT databaseChanged();
 }
 
 void StandinService::closeDatabase()
@@ -132,6 +134,7 @@ void StandinService::closeDatabase()
     db_.reset();
     currentRow_ = -1;
     raiseEvent(10);
+    Q_EMIT databaseChanged();
 }
 
 void StandinService::closeAndQuit()
@@ -282,6 +285,7 @@ qint32 SalesListObject::SetField(qint16 field, qint32 row, const QString &text, 
             return protocol::ResultTooLong;
         if (!db->setDetails(row, text.toUtf8()))
             return protocol::ResultNoSuchRow;
+        Q_EMIT service_.detailsWritten(row);
         return protocol::ResultDone;
     });
 }
@@ -319,6 +323,7 @@ qint32 AuxCommandsObject::AddAuxCommand(const QString &name, const QString &exec
         if (name.isEmpty())
             return protocol::ResultInvalidName;
         db->addAuxCommand(AuxCommand{name, executable, folder, caption, tooltip, icon, largeIcon, flags});
+        Q_EMIT service_.commandsChanged();
         return protocol::ResultDone;
     });
 }
@@ -342,6 +347,7 @@ qint32 AuxCommandsObject::changePlacement(Place place, bool add, qint16 view, co
         } else {
             db->removePlacement(place, view, name);
         }
+        Q_EMIT service_.commandsChanged();
         return protocol::ResultDone;
     });
 }

@@ -56,6 +56,14 @@ public:
     void raiseEvent(qint16 id, const QVariantList &args = {});
     int acknowledgements = 0;
 
+Q_SIGNALS:
+    // What the service changed, for a window that shows it. They follow the
+    // write (and its notification), never precede it.
+    void databaseChanged();            // opened, replaced or closed
+    void currentRowChanged(qint32 row);
+    void detailsWritten(qint32 row);
+    void commandsChanged();            // a registration or a placement
+
 private:
     std::unique_ptr<StandinDatabase> db_;
     Options options_;
