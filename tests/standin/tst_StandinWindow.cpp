@@ -1,0 +1,658 @@
+// The stand-in's own window: driven in-process against a serving stand-in,
+// watched from a second bus connection as the program would see it; and the
+// act-standin executable with and without --window.
+
+#include "host/dbus/BusProtocol.h"
+#include "standin/StandinDatabase.h"
+#include "standin/StandinService.h"
+#include "standin/StandinWindow.h"
+#include "tests/host/StandinProcess.h"
+#include "tests/support/ScriptedPlatform.h"
+
+#include <QComboBox>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QMenu>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QTreeWidget>
+#include <QtTest>
+
+using standin::StandinDatabase;
+using standin::StandinService;
+using standin::StandinWindow;
+namespace protocol = host::dbus::protocol;
+
+namespace {
+
+const QString ObserverName = QStringLiteral("window-test-observer");
+
+// One notification as a client sees it.
+struct Seen {
+    qint16 id;
+    QVariantList args;
+};
+
+QString sourceFile(const QString &relative)
+{
+    return qEnvironmentVariable("PENNAROC_SOURCE_DIR") + QLatin1Char('/') + relative;
+}
+
+QVariant n16(int v) { return QVariant::fromValue<qint16>(qint16(v)); }
+
+} // namespace
+
+class EventLog : public QObject {
+    Q_OBJECT
+public:
+    QList<Seen> seen;
+public Q_SLOTS:
+    void onEvent(const QDBusMessage &message)
+    {
+        const QVariantList args = message.arguments();
+        QVariantList eventArgs;
+        if (args.size() > 1)
+            eventArgs = qdbus_cast<QVariantList>(args.at(1));
+        seen.append(Seen{args.value(0).value<qint16>(), eventArgs});
+    }
+};
+
+class TestStandinWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void detailsLine_data();
+    void detailsLine();
+    void titleNamesTheDatabaseFile();
+    void recordsShownOnOneLineAndTextKept();
+    void currentRecordSelectedAtStartWithoutNotification();
+    void selectingARowMakesItCurrent();
+    void selectionFollowsTheBus();
+    void detailsWrittenOverTheBusShow();
+    void commandsForChosenView_data();
+    void commandsForChosenView();
+    void registrationAndPlacementOverTheBusShow();
+    void activatingStartsExecutableInItsFolder();
+    void commandThatCannotStart_data();
+    void commandThatCannotStart();
+    void closeClosesDatabase_data();
+    void closeClosesDatabase();
+    void executableWithWindowEnds_data();
+    void executableWithWindowEnds();
+    void displayOnlyNeededForWindow();
+
+private:
+    // Serves the test database in this process and opens the window on it.
+    void serve(StandinService::Options options = {});
+    QDBusMessage call(const QString &path, const QString &interface, const QString &member,
+                      const QVariantList &args = {});
+    void registerCommand(const QString &name, const QString &caption, const QString &tooltip,
+                         const QString &icon, const QString &largeIcon, const QString &executable = {},
+                         const QString &folder = {});
+    QList<QAction *> toolbarActions() const;
+    QList<QAction *> menuActions() const;
+    QTreeWidget *records() const { return window_->findChild<QTreeWidget *>(QStringLiteral("records")); }
+    QString db() const { return dir_->filePath(QStringLiteral("act.db")); }
+    void drainEvents();
+
+    std::unique_ptr<QTemporaryDir> dir_;
+    testsupport::ScriptedPlatform platform_;
+    std::unique_ptr<StandinService> service_;
+    std::unique_ptr<StandinWindow> window_;
+    EventLog events_;
+    QDBusConnection observer_{QString()};
+};
+
+void TestStandinWindow::initTestCase()
+{
+    QVERIFY2(QDBusConnection::sessionBus().isConnected(), "these tests need a session bus");
+    QVERIFY(!testsupport::standinOnBus());
+    observer_ = QDBusConnection::connectToBus(QDBusConnection::SessionBus, ObserverName);
+    QVERIFY(observer_.isConnected());
+    QVERIFY(observer_.connect(QString(), protocol::EventControlPath, protocol::EventControlInterface,
+                              QStringLiteral("Event"), &events_, SLOT(onEvent(QDBusMessage))));
+}
+
+void TestStandinWindow::cleanupTestCase()
+{
+    observer_ = QDBusConnection(QString());
+    QDBusConnection::disconnectFromBus(ObserverName);
+}
+
+void TestStandinWindow::init()
+{
+    dir_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir_->isValid());
+    StandinDatabase::create(db());
+    StandinDatabase d(db());
+    d.addRecord("Call back in May");
+    d.addRecord("Offer\r\nline two\rthree\nfour\tfive");
+    d.addRecord("");
+    platform_ = testsupport::ScriptedPlatform();
+    events_.seen.clear();
+}
+
+void TestStandinWindow::cleanup()
+{
+    window_.reset();
+    if (service_) {
+        service_.reset();
+        QDBusConnection::sessionBus().interface()->unregisterService(protocol::Service);
+    }
+    QVERIFY(testsupport::waitForStandinOnBus(false));
+    drainEvents();
+    events_.seen.clear();
+}
+
+void TestStandinWindow::drainEvents()
+{
+    // Whatever was sent before this reaches the observer before its answer.
+    standin::flushConnection(QDBusConnection::sessionBus());
+    standin::flushConnection(observer_);
+    QCoreApplication::processEvents();
+    QTest::qWait(20);
+}
+
+void TestStandinWindow::serve(StandinService::Options options)
+{
+    auto database = std::make_unique<StandinDatabase>(db());
+    if (options.currentRow != -1)
+        database->setCurrentRow(options.currentRow);
+    service_ = std::make_unique<StandinService>(std::move(database), options, QDBusConnection::sessionBus());
+    QString error;
+    QVERIFY2(service_->start(&error), qPrintable(error));
+    window_ = std::make_unique<StandinWindow>(*service_, platform_);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+}
+
+QDBusMessage TestStandinWindow::call(const QString &path, const QString &interface, const QString &member,
+                                     const QVariantList &args)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(protocol::Service, path, interface, member);
+    message.setArguments(args);
+    // The service answers on this thread, so the caller must keep the
+    // event loop turning while it waits.
+    return observer_.call(message, QDBus::BlockWithGui, protocol::CallTimeoutMs);
+}
+
+void TestStandinWindow::registerCommand(const QString &name, const QString &caption, const QString &tooltip,
+                                        const QString &icon, const QString &largeIcon, const QString &executable,
+                                        const QString &folder)
+{
+    const QDBusMessage reply =
+        call(protocol::AuxCommandsPath, protocol::AuxCommandsInterface, QStringLiteral("AddAuxCommand"),
+             {name, executable.isNull() ? QStringLiteral("/bin/true") : executable,
+              folder.isNull() ? QStringLiteral("/") : folder, caption, tooltip, icon, largeIcon, n16(0)});
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(reply.arguments().value(0).toInt(), 0);
+}
+
+QList<QAction *> TestStandinWindow::toolbarActions() const
+{
+    return window_->findChild<QToolBar *>(QStringLiteral("commandBar"))->actions();
+}
+
+QList<QAction *> TestStandinWindow::menuActions() const
+{
+    return window_->findChild<QMenu *>(QStringLiteral("toolsMenu"))->actions();
+}
+
+// ---------------------------------------------------------------------------
+
+void TestStandinWindow::detailsLine_data()
+{
+    QTest::addColumn<QString>("details");
+    QTest::addColumn<QString>("shown");
+    const QString mark(QChar(0x21B5));
+    QTest::newRow("plain") << QStringLiteral("Call back in May") << QStringLiteral("Call back in May");
+    QTest::newRow("empty") << QString() << QString();
+    QTest::newRow("CR LF is one break") << QStringLiteral("a\r\nb") << QStringLiteral("a") + mark + QStringLiteral("b");
+    QTest::newRow("lone CR and lone LF") << QStringLiteral("a\rb\nc")
+                                         << QStringLiteral("a") + mark + QStringLiteral("b") + mark + QStringLiteral("c");
+    QTest::newRow("LF CR is two breaks") << QStringLiteral("a\n\rb") << QStringLiteral("a") + mark + mark + QStringLiteral("b");
+    QTest::newRow("tab becomes a space") << QStringLiteral("a\tb") << QStringLiteral("a b");
+    QTest::newRow("trailing break stays visible") << QStringLiteral("x\r\n") << QStringLiteral("x") + mark;
+    QTest::newRow("exactly the limit is not cut") << QString(StandinWindow::PreviewCharacters, QLatin1Char('x'))
+                                                  << QString(StandinWindow::PreviewCharacters, QLatin1Char('x'));
+    QTest::newRow("one over the limit is cut")
+        << QString(StandinWindow::PreviewCharacters + 1, QLatin1Char('x'))
+        << QString(StandinWindow::PreviewCharacters, QLatin1Char('x')) + QChar(0x2026);
+    // Characters beyond the BMP count once and are never split in two.
+    const QString smile = QStringLiteral("\U0001F600");
+    QString smiles;
+    for (int i = 0; i <= StandinWindow::PreviewCharacters; ++i)
+        smiles += smile;
+    QTest::newRow("beyond the BMP cut whole") << smiles << smiles.left(2 * StandinWindow::PreviewCharacters) + QChar(0x2026);
+    QTest::newRow("CR LF counts as one character")
+        << QString(StandinWindow::PreviewCharacters - 1, QLatin1Char('x')) + QStringLiteral("\r\n")
+        << QString(StandinWindow::PreviewCharacters - 1, QLatin1Char('x')) + mark;
+}
+
+void TestStandinWindow::detailsLine()
+{
+    QFETCH(QString, details);
+    QFETCH(QString, shown);
+    QCOMPARE(StandinWindow::detailsLine(details), shown);
+}
+
+void TestStandinWindow::titleNamesTheDatabaseFile()
+{
+    serve();
+    QCOMPARE(window_->windowTitle(), QStringLiteral("ACT! stand-in - act.db"));
+    // Another database opened over the bus: the title and rows follow.
+    const QString other = dir_->filePath(QStringLiteral("second file.db"));
+    StandinDatabase::create(other);
+    StandinDatabase(other).addRecord("only one");
+    const QDBusMessage reply =
+        call(protocol::ApplicationPath, protocol::ApplicationInterface, QStringLiteral("OpenFile"), {other});
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("ACT! stand-in - second file.db"));
+    QCOMPARE(records()->topLevelItemCount(), 1);
+    QCOMPARE(records()->topLevelItem(0)->text(1), QStringLiteral("only one"));
+}
+
+void TestStandinWindow::recordsShownOnOneLineAndTextKept()
+{
+    {
+        StandinDatabase d(db());
+        d.addRecord(QByteArray(5000, 'y') + "\xF0\x9F\x98\x80");
+    }
+    serve();
+    QTreeWidget *list = records();
+    QCOMPARE(list->topLevelItemCount(), 4);
+    const QString mark(QChar(0x21B5));
+    const QStringList expected{QStringLiteral("Call back in May"),
+                               QStringLiteral("Offer") + mark + QStringLiteral("line two") + mark
+                                   + QStringLiteral("three") + mark + QStringLiteral("four five"),
+                               QString(), QString(StandinWindow::PreviewCharacters, QLatin1Char('y')) + QChar(0x2026)};
+    for (int i = 0; i < expected.size(); ++i) {
+        QCOMPARE(list->topLevelItem(i)->text(0), QString::number(i));
+        QCOMPARE(list->topLevelItem(i)->text(1), expected.at(i));
+    }
+    // Showing the records changed nothing stored.
+    const QDBusMessage reply = call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("GetField"),
+                                    {n16(36), QVariant::fromValue<qint32>(1)});
+    QCOMPARE(reply.arguments().value(0).toString(), QStringLiteral("Offer\r\nline two\rthree\nfour\tfive"));
+}
+
+void TestStandinWindow::currentRecordSelectedAtStartWithoutNotification()
+{
+    StandinService::Options options;
+    options.currentRow = 2;
+    serve(options);
+    const QList<QTreeWidgetItem *> selected = records()->selectedItems();
+    QCOMPARE(selected.size(), 1);
+    QCOMPARE(selected.first()->text(0), QStringLiteral("2"));
+    drainEvents();
+    QCOMPARE(events_.seen.size(), 0);
+    QCOMPARE(service_->currentRow(), 2);
+}
+
+void TestStandinWindow::selectingARowMakesItCurrent()
+{
+    serve();
+    QVERIFY(records()->selectedItems().isEmpty());
+    QTreeWidgetItem *item = records()->topLevelItem(1);
+    const QRect rect = records()->visualItemRect(item);
+    QTest::mouseClick(records()->viewport(), Qt::LeftButton, {}, rect.center());
+    QCOMPARE(service_->currentRow(), 1);
+    QCOMPARE(service_->database()->currentRow(), 1);
+    QTRY_COMPARE(events_.seen.size(), 1);
+    QCOMPARE(events_.seen.at(0).id, qint16(22));
+    QCOMPARE(events_.seen.at(0).args, QVariantList{QVariant::fromValue<qint32>(1)});
+    // The program sees the same row.
+    const QDBusMessage reply =
+        call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("GetCurrentRow"));
+    QCOMPARE(reply.arguments().value(0).toInt(), 1);
+
+    // Keys move the current record too, one notification each.
+    QTest::keyClick(records(), Qt::Key_Down);
+    QCOMPARE(service_->currentRow(), 2);
+    QTRY_COMPARE(events_.seen.size(), 2);
+    QCOMPARE(events_.seen.at(1).args, QVariantList{QVariant::fromValue<qint32>(2)});
+    // Clicking the current record again raises nothing.
+    QTest::mouseClick(records()->viewport(), Qt::LeftButton, {},
+                      records()->visualItemRect(records()->topLevelItem(2)).center());
+    drainEvents();
+    QCOMPARE(events_.seen.size(), 2);
+}
+
+void TestStandinWindow::selectionFollowsTheBus()
+{
+    serve();
+    const QDBusMessage reply = call(protocol::ControlPath, protocol::ControlInterface, QStringLiteral("Select"),
+                                    {QVariant::fromValue<qint32>(2)});
+    QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    QCOMPARE(records()->selectedItems().value(0)->text(0), QStringLiteral("2"));
+    drainEvents();
+    // One notification: showing the selection does not select again.
+    QCOMPARE(events_.seen.size(), 1);
+    call(protocol::ControlPath, protocol::ControlInterface, QStringLiteral("Select"), {QVariant::fromValue<qint32>(-1)});
+    QVERIFY(records()->selectedItems().isEmpty());
+    drainEvents();
+    QCOMPARE(events_.seen.size(), 2);
+    QCOMPARE(service_->currentRow(), -1);
+}
+
+void TestStandinWindow::detailsWrittenOverTheBusShow()
+{
+    serve();
+    const QDBusMessage reply = call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("SetField"),
+                                    {n16(36), QVariant::fromValue<qint32>(0),
+                                     QStringLiteral("Call back in May [[/home/u/offer.pdf]]\r\nnext")});
+    QCOMPARE(reply.arguments().value(0).toInt(), 0);
+    QCOMPARE(records()->topLevelItem(0)->text(1),
+             QStringLiteral("Call back in May [[/home/u/offer.pdf]]") + QChar(0x21B5) + QStringLiteral("next"));
+    // The other rows are untouched.
+    QCOMPARE(records()->topLevelItem(2)->text(1), QString());
+    QCOMPARE(records()->topLevelItemCount(), 3);
+}
+
+void TestStandinWindow::commandsForChosenView_data()
+{
+    QTest::addColumn<int>("view");
+    QTest::addColumn<bool>("large");
+    QTest::addColumn<QStringList>("toolbar"); // command names, in order
+    QTest::addColumn<QStringList>("menu");
+
+    // Registered in the order Zeta, Alpha, Mid, Ghost (see the test body).
+    QTest::newRow("Contacts") << 1 << false << QStringList{"Zeta", "Alpha"} << QStringList{"Zeta", "Mid"};
+    QTest::newRow("Contacts, large icons") << 1 << true << QStringList{"Zeta", "Alpha"} << QStringList{"Zeta", "Mid"};
+    QTest::newRow("Contact List") << 2 << false << QStringList{} << QStringList{"Alpha"};
+    QTest::newRow("Groups: nothing") << 3 << false << QStringList{} << QStringList{};
+    QTest::newRow("E-mail") << 6 << false << QStringList{"Mid", "Ghost"} << QStringList{};
+    QTest::newRow("E-mail, large icons") << 6 << true << QStringList{"Mid", "Ghost"} << QStringList{};
+}
+
+void TestStandinWindow::commandsForChosenView()
+{
+    QFETCH(int, view);
+    QFETCH(bool, large);
+    QFETCH(QStringList, toolbar);
+    QFETCH(QStringList, menu);
+    serve();
+
+    const QString small = sourceFile(QStringLiteral("resources/Pennaroc.ico"));
+    const QString big = sourceFile(QStringLiteral("resources/Pennaroc32.ico"));
+    const QString missing = dir_->filePath(QStringLiteral("missing.ico"));
+    registerCommand(QStringLiteral("Zeta"), QStringLiteral("&Zeta"), QStringLiteral("Zeta tip"), small, big);
+    registerCommand(QStringLiteral("Alpha"), QStringLiteral("Alpha"), QStringLiteral("Alpha tip"), big, small);
+    registerCommand(QStringLiteral("Mid"), QStringLiteral("Mid caption"), QStringLiteral("Mid tip"), small, big);
+    registerCommand(QStringLiteral("Ghost"), QStringLiteral("Ghost"), QStringLiteral("Ghost tip"), missing, missing);
+    registerCommand(QStringLiteral("Unplaced"), QStringLiteral("Unplaced"), QStringLiteral("-"), small, big);
+    const auto place = [this](const char *member, int v, const QString &name) {
+        const QDBusMessage reply = call(protocol::AuxCommandsPath, protocol::AuxCommandsInterface,
+                                        QString::fromLatin1(member), {n16(v), name});
+        QCOMPARE(reply.arguments().value(0).toInt(), 0);
+    };
+    // Placed out of registration order on purpose.
+    place("AddAuxCommandToToolbar", 1, QStringLiteral("Alpha"));
+    place("AddAuxCommandToToolbar", 1, QStringLiteral("Zeta"));
+    place("AddAuxCommandToToolsMenu", 1, QStringLiteral("Mid"));
+    place("AddAuxCommandToToolsMenu", 1, QStringLiteral("Zeta"));
+    place("AddAuxCommandToToolsMenu", 2, QStringLiteral("Alpha"));
+    place("AddAuxCommandToToolbar", 6, QStringLiteral("Mid"));
+    place("AddAuxCommandToToolbar", 6, QStringLiteral("Ghost"));
+    // Placed and taken away again.
+    place("AddAuxCommandToToolbar", 3, QStringLiteral("Zeta"));
+    place("RemoveAuxCommandFromToolbar", 3, QStringLiteral("Zeta"));
+
+    auto *chooser = window_->findChild<QComboBox *>(QStringLiteral("viewChooser"));
+    QCOMPARE(chooser->count(), 6);
+    QCOMPARE(chooser->itemText(view - 1), StandinWindow::viewName(qint16(view)));
+    chooser->setCurrentIndex(view - 1);
+    QCOMPARE(window_->chosenView(), qint16(view));
+    if (large)
+        window_->findChild<QAction *>(QStringLiteral("largeIcons"))->setChecked(true);
+
+    const QHash<QString, QStringList> expected{
+        // name -> caption, tooltip, icon, large icon
+        {QStringLiteral("Zeta"), {QStringLiteral("&Zeta"), QStringLiteral("Zeta tip"), small, big}},
+        {QStringLiteral("Alpha"), {QStringLiteral("Alpha"), QStringLiteral("Alpha tip"), big, small}},
+        {QStringLiteral("Mid"), {QStringLiteral("Mid caption"), QStringLiteral("Mid tip"), small, big}},
+        {QStringLiteral("Ghost"), {QStringLiteral("Ghost"), QStringLiteral("Ghost tip"), missing, missing}},
+    };
+    const auto check = [&](const QList<QAction *> &actions, const QStringList &names) {
+        QStringList got;
+        for (QAction *a : actions)
+            got << a->property("commandName").toString();
+        QCOMPARE(got, names);
+        for (QAction *a : actions) {
+            const QStringList values = expected.value(a->property("commandName").toString());
+            QCOMPARE(a->text(), values.at(0));
+            QCOMPARE(a->toolTip(), values.at(1));
+            const QString iconFile = large ? values.at(3) : values.at(2);
+            QCOMPARE(a->property("iconFile").toString(), iconFile);
+            if (iconFile == missing) {
+                QVERIFY(a->icon().isNull());
+            } else {
+                // The .ico file is really read: its one image has its own size.
+                const QList<QSize> sizes = a->icon().availableSizes();
+                QCOMPARE(sizes.size(), 1);
+                QCOMPARE(sizes.first(), iconFile == big ? QSize(32, 32) : QSize(16, 16));
+            }
+        }
+    };
+    check(toolbarActions(), toolbar);
+    check(menuActions(), menu);
+    const int iconSize = large ? 32 : 16;
+    QCOMPARE(window_->findChild<QToolBar *>(QStringLiteral("commandBar"))->iconSize(), QSize(iconSize, iconSize));
+
+    // Back to small icons and to the Contacts view: the first view's commands
+    // with their small icons, whatever was shown before.
+    window_->findChild<QAction *>(QStringLiteral("largeIcons"))->setChecked(false);
+    chooser->setCurrentIndex(0);
+    QCOMPARE(toolbarActions().size(), 2);
+    QCOMPARE(toolbarActions().at(0)->property("iconFile").toString(), small);
+    QCOMPARE(toolbarActions().at(1)->property("iconFile").toString(), big);
+    QCOMPARE(menuActions().size(), 2);
+}
+
+void TestStandinWindow::registrationAndPlacementOverTheBusShow()
+{
+    serve();
+    QVERIFY(toolbarActions().isEmpty());
+    QVERIFY(menuActions().isEmpty());
+    registerCommand(QStringLiteral("Pennaroc"), QStringLiteral("Pennaroc"), QStringLiteral("Attach a file"),
+                    sourceFile(QStringLiteral("resources/Pennaroc.ico")),
+                    sourceFile(QStringLiteral("resources/Pennaroc32.ico")));
+    // Registered but not placed: nothing shows.
+    QVERIFY(toolbarActions().isEmpty());
+    call(protocol::AuxCommandsPath, protocol::AuxCommandsInterface, QStringLiteral("AddAuxCommandToToolbar"),
+         {n16(1), QStringLiteral("Pennaroc")});
+    QCOMPARE(toolbarActions().size(), 1);
+    QVERIFY(menuActions().isEmpty());
+    call(protocol::AuxCommandsPath, protocol::AuxCommandsInterface, QStringLiteral("AddAuxCommandToToolsMenu"),
+         {n16(1), QStringLiteral("Pennaroc")});
+    QCOMPARE(menuActions().size(), 1);
+    // A placement in another view does not show in this one.
+    call(protocol::AuxCommandsPath, protocol::AuxCommandsInterface, QStringLiteral("AddAuxCommandToToolbar"),
+         {n16(4), QStringLiteral("Pennaroc")});
+    QCOMPARE(toolbarActions().size(), 1);
+    // A new registration under the same name replaces the shown values.
+    registerCommand(QStringLiteral("Pennaroc"), QStringLiteral("Pennaroc 2"), QStringLiteral("New tip"),
+                    QString(), QString());
+    QCOMPARE(toolbarActions().size(), 1);
+    QCOMPARE(toolbarActions().at(0)->text(), QStringLiteral("Pennaroc 2"));
+    QCOMPARE(toolbarActions().at(0)->toolTip(), QStringLiteral("New tip"));
+    QVERIFY(toolbarActions().at(0)->icon().isNull());
+    call(protocol::AuxCommandsPath, protocol::AuxCommandsInterface, QStringLiteral("RemoveAuxCommandFromToolbar"),
+         {n16(1), QStringLiteral("Pennaroc")});
+    QVERIFY(toolbarActions().isEmpty());
+    QCOMPARE(menuActions().size(), 1);
+}
+
+void TestStandinWindow::activatingStartsExecutableInItsFolder()
+{
+    // Spaces and a quote in both paths: a shell in between would split or
+    // misread them.
+    const QString folder = dir_->filePath(QStringLiteral("work folder 'q'"));
+    const QString binFolder = dir_->filePath(QStringLiteral("bin dir"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir().mkpath(binFolder));
+    const QString record = dir_->filePath(QStringLiteral("started.txt"));
+    const QString script = binFolder + QStringLiteral("/record folder.sh");
+    {
+        QFile f(script);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\npwd -P > \"$0.tmp\" && mv \"$0.tmp\" '" + record.toUtf8() + "'\n");
+        f.close();
+        QVERIFY(f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    }
+    serve();
+    registerCommand(QStringLiteral("Recorder"), QStringLiteral("Recorder"), QStringLiteral("tip"), QString(),
+                    QString(), script, folder);
+    call(protocol::AuxCommandsPath, protocol::AuxCommandsInterface, QStringLiteral("AddAuxCommandToToolsMenu"),
+         {n16(1), QStringLiteral("Recorder")});
+    QCOMPARE(menuActions().size(), 1);
+    menuActions().first()->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(record), 10000);
+    QFile f(record);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(f.readAll()).trimmed(), QFileInfo(folder).canonicalFilePath());
+    QVERIFY(platform_.messages.isEmpty());
+    QVERIFY(window_->isVisible());
+}
+
+void TestStandinWindow::commandThatCannotStart_data()
+{
+    QTest::addColumn<QString>("executable"); // DIR stands for the test folder
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("no such program") << "DIR/missing program" << "DIR" << "The program cannot be started.";
+    QTest::newRow("not executable") << "DIR/act.db" << "DIR" << "The program cannot be started.";
+    QTest::newRow("a folder") << "DIR" << "DIR" << "The program cannot be started.";
+    QTest::newRow("no program registered") << "" << "DIR" << "No program is registered for it.";
+    QTest::newRow("folder does not exist") << "/bin/true" << "DIR/gone" << "Its folder does not exist.";
+}
+
+void TestStandinWindow::commandThatCannotStart()
+{
+    QFETCH(QString, executable);
+    QFETCH(QString, folder);
+    QFETCH(QString, reason);
+    executable.replace(QLatin1String("DIR"), dir_->path());
+    folder.replace(QLatin1String("DIR"), dir_->path());
+    serve();
+    registerCommand(QStringLiteral("Broken"), QStringLiteral("Broken tool"), QStringLiteral("tip"), QString(),
+                    QString(), executable, folder);
+    call(protocol::AuxCommandsPath, protocol::AuxCommandsInterface, QStringLiteral("AddAuxCommandToToolbar"),
+         {n16(1), QStringLiteral("Broken")});
+    QCOMPARE(toolbarActions().size(), 1);
+    toolbarActions().first()->trigger();
+    QCOMPARE(platform_.messages.size(), 1);
+    const auto &message = platform_.messages.first();
+    QCOMPARE(message.text, QStringLiteral("The command \"Broken tool\" could not be started.\r%1\r\rProgram: %2\rFolder: %3")
+                               .arg(reason, executable, folder));
+    QCOMPARE(message.style, 48);
+    QCOMPARE(message.title, QStringLiteral("ACT! stand-in"));
+    // The window stays, and still serves.
+    QVERIFY(window_->isVisible());
+    QVERIFY(service_->database());
+    QCOMPARE(call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("GetCurrentRow")).type(),
+             QDBusMessage::ReplyMessage);
+}
+
+void TestStandinWindow::closeClosesDatabase_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Close button") << "button";
+    QTest::newRow("File menu Close") << "menu";
+    QTest::newRow("window's close box") << "closebox";
+}
+
+void TestStandinWindow::closeClosesDatabase()
+{
+    QFETCH(QString, how);
+    serve();
+    if (how == QLatin1String("button"))
+        QTest::mouseClick(window_->findChild<QPushButton *>(QStringLiteral("closeButton")), Qt::LeftButton);
+    else if (how == QLatin1String("menu"))
+        window_->findChild<QAction *>(QStringLiteral("closeAction"))->trigger();
+    else
+        window_->close();
+    QVERIFY(!window_->isVisible());
+    QVERIFY(!service_->database());
+    QTRY_COMPARE(events_.seen.size(), 1);
+    QCOMPARE(events_.seen.at(0).id, qint16(10));
+    QVERIFY(events_.seen.at(0).args.isEmpty());
+    // The database file keeps what it had.
+    QCOMPARE(StandinDatabase(db()).recordCount(), 3);
+}
+
+// ---------------------------------------------------------------------------
+// The executable.
+
+void TestStandinWindow::executableWithWindowEnds_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("act-standin close") << "close";
+    QTest::newRow("SIGTERM") << "sigterm";
+    QTest::newRow("command 150") << "command";
+}
+
+void TestStandinWindow::executableWithWindowEnds()
+{
+    QFETCH(QString, how);
+    testsupport::ServingStandin standin;
+    QVERIFY(standin.start({db(), QStringLiteral("--window"), QStringLiteral("--current"), QStringLiteral("1")}));
+    // It serves as the headless one does.
+    const QDBusMessage row = call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("GetCurrentRow"));
+    QCOMPARE(row.arguments().value(0).toInt(), 1);
+    if (how == QLatin1String("close")) {
+        QCOMPARE(testsupport::runStandin({QStringLiteral("close")}).exitCode, 0);
+    } else if (how == QLatin1String("sigterm")) {
+        standin.signal(SIGTERM);
+    } else {
+        const QDBusMessage reply =
+            call(protocol::ApplicationPath, protocol::ApplicationInterface, QStringLiteral("Command"), {n16(150)});
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+    }
+    QVERIFY(standin.waitForExit());
+    QCOMPARE(standin.process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(standin.process().exitCode(), 0);
+    QTRY_COMPARE(events_.seen.size(), 1);
+    QCOMPARE(events_.seen.at(0).id, qint16(10));
+    QVERIFY(testsupport::waitForStandinOnBus(false));
+}
+
+void TestStandinWindow::displayOnlyNeededForWindow()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+
+    // Without --window the service needs no display at all.
+    QProcess headless;
+    headless.setProcessEnvironment(env);
+    headless.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    headless.start(testsupport::standinExecutable(), {QStringLiteral("serve"), db()});
+    QVERIFY(headless.waitForStarted());
+    QVERIFY(testsupport::waitForStandinOnBus(true));
+    QCOMPARE(testsupport::runStandin({QStringLiteral("close")}).exitCode, 0);
+    QVERIFY(headless.waitForFinished(5000));
+    QCOMPARE(headless.exitCode(), 0);
+    QVERIFY(testsupport::waitForStandinOnBus(false));
+
+    // With it, and no display, a plain refusal instead of an abort.
+    QProcess windowed;
+    windowed.setProcessEnvironment(env);
+    windowed.start(testsupport::standinExecutable(), {QStringLiteral("serve"), db(), QStringLiteral("--window")});
+    QVERIFY(windowed.waitForFinished(5000));
+    QCOMPARE(windowed.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(windowed.exitCode(), 1);
+    QCOMPARE(windowed.readAllStandardError(),
+             QByteArray("act-standin: --window needs a display, and neither DISPLAY nor WAYLAND_DISPLAY is set\n"));
+    QVERIFY(!testsupport::standinOnBus());
+}
+
+QTEST_MAIN(TestStandinWindow)
+#include "tst_StandinWindow.moc"
