@@ -280,6 +280,15 @@ void TestStandinWindow::recordsShownOnOneLineAndTextKept()
     const QDBusMessage reply = call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("GetField"),
                                     {n16(36), QVariant::fromValue<qint32>(1)});
     QCOMPARE(reply.arguments().value(0).toString(), QStringLiteral("Offer\r\nline two\rthree\nfour\tfive"));
+
+    // A record added beside the service (as `act-standin add` does) shows on
+    // Refresh, and the current record stays selected.
+    call(protocol::ControlPath, protocol::ControlInterface, QStringLiteral("Select"), {QVariant::fromValue<qint32>(1)});
+    StandinDatabase(db()).addRecord("added later");
+    window_->findChild<QAction *>(QStringLiteral("refreshAction"))->trigger();
+    QCOMPARE(list->topLevelItemCount(), 5);
+    QCOMPARE(list->topLevelItem(4)->text(1), QStringLiteral("added later"));
+    QCOMPARE(list->selectedItems().value(0)->text(0), QStringLiteral("1"));
 }
 
 void TestStandinWindow::currentRecordSelectedAtStartWithoutNotification()
