@@ -61,6 +61,8 @@ DesktopSession::DesktopSession()
         recorder.close();
         recorder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
+    standinPath_ = binDir_ + QStringLiteral("/act-standin");
+    pennarocPath_ = binDir_ + QStringLiteral("/Pennaroc");
     env_ = QProcessEnvironment::systemEnvironment();
     env_.insert(QStringLiteral("XDG_CONFIG_HOME"), scratchDir + QStringLiteral("/config"));
     env_.insert(QStringLiteral("XDG_DATA_HOME"), scratchDir + QStringLiteral("/data"));
@@ -109,6 +111,40 @@ DesktopSession::~DesktopSession()
     }
 }
 
+QString DesktopSession::installBuild()
+{
+    const QString prefix = dir_.filePath(QStringLiteral("prefix"));
+    const QString buildDir = qEnvironmentVariable("PENNAROC_BUILD_DIR");
+    QByteArray out;
+    if (buildDir.isEmpty()
+        || !runTool(QStringLiteral("cmake"), {QStringLiteral("--install"), buildDir, QStringLiteral("--prefix"), prefix},
+                    &out, 60000)) {
+        problem_ = QStringLiteral("cmake --install failed");
+        return {};
+    }
+    // The installed programs first on PATH, and the real xdg-open: the
+    // recording one goes.
+    QStringList path = env_.value(QStringLiteral("PATH")).split(QLatin1Char(':'));
+    path.removeAll(dir_.filePath(QStringLiteral("path")));
+    path.prepend(prefix + QStringLiteral("/bin"));
+    env_.insert(QStringLiteral("PATH"), path.join(QLatin1Char(':')));
+    env_.insert(QStringLiteral("XDG_DATA_DIRS"), prefix + QStringLiteral("/share:/usr/local/share:/usr/share"));
+    for (const char *variable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
+        env_.remove(QString::fromLatin1(variable));
+    const bool registered =
+        runTool(QStringLiteral("update-mime-database"), {prefix + QStringLiteral("/share/mime")}, nullptr, 60000)
+        && runTool(QStringLiteral("update-desktop-database"), {prefix + QStringLiteral("/share/applications")})
+        && runTool(QStringLiteral("xdg-mime"), {QStringLiteral("default"), QStringLiteral("act-standin.desktop"),
+                                                QStringLiteral("application/x-act-standin-database")});
+    if (!registered) {
+        problem_ = QStringLiteral("the MIME type or desktop entries could not be registered");
+        return {};
+    }
+    standinPath_ = prefix + QStringLiteral("/bin/act-standin");
+    pennarocPath_ = prefix + QStringLiteral("/bin/Pennaroc");
+    return prefix;
+}
+
 bool DesktopSession::runTool(const QString &program, const QStringList &args, QByteArray *out, int ms)
 {
     QProcess tool;
@@ -128,7 +164,7 @@ QByteArray DesktopSession::standin(const QStringList &args, int *exitCode, const
 {
     QProcess tool;
     tool.setProcessEnvironment(env_);
-    tool.start(binDir_ + QStringLiteral("/act-standin"), args);
+    tool.start(standinPath_, args);
     if (!input.isNull()) {
         tool.write(input);
     }
@@ -158,7 +194,7 @@ bool DesktopSession::startStandin(const QStringList &extraArgs)
     standin_ = std::make_unique<QProcess>();
     standin_->setProcessEnvironment(env_);
     standin_->setProcessChannelMode(QProcess::ForwardedChannels);
-    standin_->start(binDir_ + QStringLiteral("/act-standin"),
+    standin_->start(standinPath_,
                     QStringList{QStringLiteral("serve"), databasePath()} + extraArgs);
     if (!standin_->waitForStarted(5000))
         return false;
@@ -194,7 +230,7 @@ QProcess *DesktopSession::startPennaroc()
     pennaroc_->setProcessEnvironment(env_);
     pennaroc_->setProcessChannelMode(QProcess::ForwardedChannels);
     pennaroc_->setWorkingDirectory(dir_.path());
-    pennaroc_->start(binDir_ + QStringLiteral("/Pennaroc"), QStringList{});
+    pennaroc_->start(pennarocPath_, QStringList{});
     pennaroc_->waitForStarted(5000);
     return pennaroc_.get();
 }

@@ -29,6 +29,12 @@ public:
     QString databasePath() const { return dir_.filePath(QStringLiteral("Test.actdb")); }
     QProcessEnvironment environment() const { return env_; }
 
+    // Installs the build into a scratch prefix, registers its MIME type and
+    // desktop entries in the session's private folders, and from then on
+    // runs the installed programs with the real xdg-open. The prefix, or
+    // empty on failure (problem() says why).
+    QString installBuild();
+
     // Runs act-standin with args and waits for it; the exit code goes to
     // *exitCode when given, and standard output is returned.
     QByteArray standin(const QStringList &args, int *exitCode = nullptr, const QByteArray &input = {});
@@ -72,6 +78,8 @@ private:
 
     QTemporaryDir dir_;
     QString problem_;
+    QString standinPath_;
+    QString pennarocPath_;
     QString binDir_;
     QProcessEnvironment env_;
     std::unique_ptr<QProcess> xvfb_;
