@@ -9,6 +9,8 @@
 #include "about/frmAbout.h"
 #include "integrate/clsFrmIntegrate.h"
 #include "settings/frmLocation.h"
+#include "settings/SettingsStore.h"
+#include "settings/modFolderFileExists.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -363,7 +365,136 @@ void Form1::setTimerInterval(int milliseconds)
 
 void Form1::cmdOK_Click()
 {
-    // The attachment actions (open, remove, attach) are carried out here.
+    if (unloaded_ || ended_)
+        return;
+    // Open and the replace question call nothing that can fail. A host
+    // failure in Remove, or any failure of Attach from the Open File
+    // dialog's preparation on, is reported and leaves the window open. A
+    // reference that start-up never obtained raises failure 91 here, which is
+    // reported the same way. Cancelling the Open File dialog ends the click
+    // without a word.
+    platform::ErrorTrap trap = makeTrap(okLabel());
+    // Every host call and modal box may deliver a notification that unloads
+    // the window; the click then stops at its next statement.
+    const auto at = [&](qint32 line) {
+        if (unloaded_)
+            throw WindowUnloaded{};
+        trap.at(line);
+    };
+    runTrapped(trap, [&] {
+        at(10040);
+        if (optAction[0]->isChecked()) {
+            at(10060);
+            AttachmentPath = trimSpaces(AttachmentPath);
+            at(10080);
+            if (FolderFileExists(AttachmentPath)) {
+                at(10100);
+                // An empty parameter string, not a missing one.
+                desktop_.ShellExecute(this, QStringLiteral("Open"), AttachmentPath, QLatin1String(""),
+                                      desktop_.ProgramFolder(), platform::SW_SHOW);
+                at(10120);
+                unloadWindow();
+            } else {
+                at(10180);
+                desktop_.MsgBox(QStringLiteral("The path to the attachment is invalid or the file is not accessible."),
+                                platform::vbOKOnly, product::applicationTitle());
+            }
+            return;
+        }
+
+        at(10260);
+        if (optAction[1]->isChecked()) {
+            at(10280);
+            QString text = strippedDetails();
+            at(10280);
+            const qint32 result = SetDetails(CurrentRow, text);
+            if (result != 0) {
+                at(10300);
+                desktop_.MsgBox(QStringLiteral("Unable to modify the Details field."), platform::vbOKOnly,
+                                QStringLiteral("Operation aborted"));
+            } else {
+                at(10340);
+                unloadWindow();
+                return;
+            }
+        }
+
+        at(10420);
+        if (optAction[2]->isChecked()) {
+            at(10440);
+            if (optAction[0]->isEnabled()) {
+                at(10460);
+                const QString question =
+                    QStringLiteral("There is already a file attached to this sale/opportunity. Attaching a new one "
+                                   "will remove the current attachment.")
+                    + QChar(u'\r') + QStringLiteral("Are you sure you want to continue?");
+                at(10480);
+                const int answer = desktop_.MsgBox(question, platform::vbYesNo | platform::vbExclamation
+                                                                 | platform::vbDefaultButton2,
+                                                   product::applicationTitle());
+                at(10500);
+                if (answer != platform::vbYes)
+                    return;
+            }
+            at(10540);
+            platform::OpenFileRequest dlgOpen;
+            dlgOpen.owner = this;
+            // From here on the Open File dialog's cancel ends the click
+            // silently; every other failure is reported.
+            at(10560);
+            at(10580);
+            at(10600);
+            dlgOpen.filter = QStringLiteral("All files (*.*)|*.*");
+            at(10620);
+            const QString folder = settings::SettingsStore::read(product::applicationTitle(), QStringLiteral("Settings"),
+                                                                 QStringLiteral("DefaultFolder"), QString());
+            at(10640);
+            if (!folder.isEmpty()) {
+                at(10660);
+                if (FolderFileExists(folder)) {
+                    at(10680);
+                    dlgOpen.initialDir = folder;
+                }
+            }
+            at(10740);
+            const std::optional<QString> chosen = desktop_.OpenFile(dlgOpen);
+            if (!chosen)
+                return;
+            at(10760);
+            AttachmentPath = *chosen;
+            at(10800);
+            WriteAttachment(AttachmentPath);
+            at(10820);
+            unloadWindow();
+        }
+    });
+}
+
+QString Form1::strippedDetails()
+{
+    const QString current = SalesList->GetField(host::DetailsField, CurrentRow);
+    if (unloaded_)
+        throw WindowUnloaded{};
+    if (current == DetailsText)
+        return StripAttachment(DetailsText, MarkerStart, MarkerEnd);
+    const AttachmentMarker marker = ReadAttachment(current);
+    return StripAttachment(current, marker.MarkerStart, marker.MarkerEnd);
+}
+
+void Form1::WriteAttachment(const QString &path)
+{
+    QString text = ComposeAttachment(strippedDetails(), path);
+    const qint32 result = SetDetails(CurrentRow, text);
+    if (unloaded_)
+        throw WindowUnloaded{};
+    if (result != 0)
+        desktop_.MsgBox(QStringLiteral("Unable to modify the Details field."), platform::vbOKOnly,
+                        QStringLiteral("Operation aborted"));
+}
+
+qint32 Form1::SetDetails(qint32 &row, QString &text)
+{
+    return host::toInt32(SalesList->SetField(host::DetailsField, row, text));
 }
 
 void Form1::cmdCancel_Click()

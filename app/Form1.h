@@ -89,6 +89,7 @@ public:
     static QString formLoadLabel() { return QStringLiteral("in Form1: Sub Form_Load - Line # "); }
     static QString formUnloadLabel() { return QStringLiteral("in frmMain: Sub Form_Unload - Line # "); }
     static QString timerLabel() { return QStringLiteral("in frmMain: Sub tmr1_Timer - Line # "); }
+    static QString okLabel() { return QStringLiteral("in Form1: Sub cmdOK_Click - Line # "); }
     // Title of the window's error reports.
     static QString errorTitle();
 
@@ -113,6 +114,13 @@ private:
     // Sets tmr1's interval; 0 stops it.
     void setTimerInterval(int milliseconds);
     void selectOption(int index, bool selected);
+    // The attachment actions' writes.
+    void WriteAttachment(const QString &path);
+    qint32 SetDetails(qint32 &row, QString &text);
+    // The Details text without its marker, ready to be written. The field is
+    // read again first: when it changed in ACT! since start-up, the marker
+    // is found afresh in the current text, so that the change survives.
+    QString strippedDetails();
     platform::ErrorTrap makeTrap(const QString &label);
     // Runs a trapped procedure's body; a failure is reported unless the
     // window has unloaded meanwhile.
