@@ -1,0 +1,200 @@
+#include "tests/e2e/DesktopSession.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <QUrl>
+#include <QtTest>
+
+// The real program's three actions on the stand-in's records, driven on a
+// virtual display as a user would: the options by their mnemonics, OK by
+// Return, the real Open File dialog by typing a path.
+class TestE2eActions : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void attachThenRemove();
+    void openHandsThePathToTheDesktop();
+    void refusedWrites_data();
+    void refusedWrites();
+};
+
+namespace {
+
+// Creates an empty file; returns its path.
+QString makeFile(const QString &folder, const QString &name)
+{
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write("attachment\n");
+    return path;
+}
+
+// The xdg-open calls once there are at least count of them.
+QStringList waitForXdgOpen(const e2e::DesktopSession &session, int count)
+{
+    QDeadlineTimer deadline(10000);
+    while (session.xdgOpenCalls().size() < count && !deadline.hasExpired())
+        QThread::msleep(50);
+    return session.xdgOpenCalls();
+}
+
+// Chooses an option by its mnemonic, then presses OK with Return. A
+// mnemonic clicks its option with a short animation, so Return waits for it.
+bool chooseAndPressOk(e2e::DesktopSession &session, const QString &window, const QString &mnemonic)
+{
+    if (!session.keys(window, {mnemonic}))
+        return false;
+    QThread::msleep(400);
+    return session.keys(window, {QStringLiteral("Return")});
+}
+
+} // namespace
+
+void TestE2eActions::attachThenRemove()
+{
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    // Spaces and punctuation, typed into the real file dialog.
+    const QString path = makeFile(session.scratch() + QStringLiteral("/My Docs"),
+                                  QStringLiteral("Quote 2026 (final), v2; ok.txt"));
+    QVERIFY(!path.isEmpty());
+    QVERIFY(session.createDatabase({QStringLiteral("Call back in May"), QStringLiteral("Other record")}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+
+    // Attach is selected on a record without attachment; OK opens the dialog.
+    session.startPennaroc();
+    QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
+    QVERIFY2(!dialog.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-open-dialog"))));
+    QVERIFY(session.type(dialog, path));
+    QVERIFY(session.keys(dialog, {QStringLiteral("Return")}));
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    QCOMPARE(QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")})),
+             QStringLiteral("Call back in May [[") + path + QStringLiteral("]]"));
+    QCOMPARE(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("1")}),
+             QByteArray("Other record"));
+
+    // The next start finds it; Remove takes it out again.
+    session.startPennaroc();
+    window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), "the main window did not appear again");
+    QVERIFY(chooseAndPressOk(session, window, QStringLiteral("alt+r")));
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    QCOMPARE(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")}),
+             QByteArray("Call back in May"));
+    QVERIFY(session.xdgOpenCalls().isEmpty());
+}
+
+void TestE2eActions::openHandsThePathToTheDesktop()
+{
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    // Names a shell would misread; none may run anything.
+    const QString folder = session.scratch() + QStringLiteral("/files");
+    const QStringList names{QStringLiteral("plain.txt"),
+                            QStringLiteral("two  spaces.txt"),
+                            QStringLiteral("say \"hi\" it's.txt"),
+                            QStringLiteral("a;touch pwned;b.txt"),
+                            QStringLiteral("$(touch pwned).txt"),
+                            QStringLiteral("`touch pwned`.txt"),
+                            QStringLiteral(" leading blank.txt"),
+                            QStringLiteral("Ελληνικά 日本語 😀.txt"),
+                            QStringLiteral("100% #1?&x=y.txt")};
+    QStringList paths, records;
+    for (const QString &name : names) {
+        paths << makeFile(folder, name);
+        QVERIFY2(!paths.constLast().isEmpty(), qPrintable(name));
+        records << QStringLiteral("Note [[") + paths.constLast() + QStringLiteral("]]");
+    }
+    QVERIFY(session.createDatabase(records));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+
+    for (int row = 0; row < paths.size(); ++row) {
+        int code = -1;
+        session.standin({QStringLiteral("select"), QString::number(row)}, &code);
+        QCOMPARE(code, 0);
+        session.startPennaroc();
+        const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+        QVERIFY2(!window.isEmpty(), qPrintable(names[row]));
+        // Open is selected on a record with an attachment.
+        QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+        QCOMPARE(session.waitForPennarocEnd(15000), 0);
+        const QStringList calls = waitForXdgOpen(session, row + 1);
+        QCOMPARE(calls.size(), row + 1);
+        // One argument: the file URL, which decodes to the stored path.
+        const QString url = calls[row];
+        QVERIFY2(!url.contains(QLatin1Char('\t')), qPrintable(url));
+        QCOMPARE(url, QString::fromLatin1(QUrl::fromLocalFile(paths[row]).toEncoded()));
+        QCOMPARE(QUrl(url).toLocalFile(), paths[row]);
+        // The record is left as it was.
+        QCOMPARE(QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(),
+                                                    QString::number(row)})),
+                 records[row]);
+    }
+    QVERIFY(!QFile::exists(folder + QStringLiteral("/pwned")));
+    QVERIFY(!QFile::exists(session.scratch() + QStringLiteral("/pwned")));
+}
+
+void TestE2eActions::refusedWrites_data()
+{
+    QTest::addColumn<QStringList>("serve");
+    QTest::addColumn<QString>("details");
+    QTest::addColumn<QString>("option"); // the option's mnemonic
+    QTest::addColumn<bool>("closes");      // after the refusal is answered
+    QTest::newRow("attach beyond the longest Details")
+        << QStringList{"--max-details", "20"} << "Call back in May" << "alt+a" << true;
+    QTest::newRow("remove on a read-only database")
+        << QStringList{"--read-only"} << "Call back [[/nowhere.txt]]" << "alt+r" << false;
+    QTest::newRow("attach on a read-only database")
+        << QStringList{"--read-only"} << "Call back in May" << "alt+a" << true;
+}
+
+void TestE2eActions::refusedWrites()
+{
+    QFETCH(QStringList, serve);
+    QFETCH(QString, details);
+    QFETCH(QString, option);
+    QFETCH(bool, closes);
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    const QString path = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("Quote.txt"));
+    QVERIFY(session.createDatabase({details}));
+    QVERIFY(session.startStandin(QStringList{QStringLiteral("--current"), QStringLiteral("0")} + serve));
+
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QVERIFY(chooseAndPressOk(session, window, option));
+    if (option == u"alt+a") {
+        const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
+        QVERIFY2(!dialog.isEmpty(), "the Open File dialog did not appear");
+        QVERIFY(session.type(dialog, path));
+        QVERIFY(session.keys(dialog, {QStringLiteral("Return")}));
+    }
+    const QString refusal = session.waitForWindow(QStringLiteral("^Operation aborted$"));
+    QVERIFY2(!refusal.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-refusal"))));
+    QVERIFY(session.keys(refusal, {QStringLiteral("Return")}));
+    if (closes) {
+        QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    } else {
+        // The window stays for another choice; Escape then cancels.
+        QVERIFY(session.windowGone(QStringLiteral("^Operation aborted$")));
+        QCOMPARE(session.waitForPennarocEnd(500), -1);
+        QVERIFY(session.keys(window, {QStringLiteral("Escape")}));
+        QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    }
+    QCOMPARE(QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")})),
+             details);
+}
+
+QTEST_GUILESS_MAIN(TestE2eActions)
+#include "tst_e2e_actions.moc"
