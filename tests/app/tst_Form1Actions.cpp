@@ -121,6 +121,7 @@ private Q_SLOTS:
     void editsMadeInActSurvive();
     void hostFailuresAreReported_data();
     void hostFailuresAreReported();
+    void unreadableSettingsAreReported();
     void actingAfterFailedStartup_data();
     void actingAfterFailedStartup();
     void notificationsStopTheClick_data();
@@ -359,6 +360,18 @@ void TestForm1Actions::refusedWrites()
     QCOMPARE(rig.written(), QStringLiteral("Call back"));
     QVERIFY(form.isUnloaded());
 
+    // An edit made in ACT! between a refused Remove and the next OK is kept.
+    Rig edited(QStringLiteral("Call back [[/old.txt]]"));
+    edited.host.setFieldResult = 1;
+    edited.load();
+    edited.choose(1);
+    edited.ok();
+    edited.host.setFieldResult = 0;
+    edited.host.details[3] = QStringLiteral("Call back, signed [[/old.txt]]");
+    edited.ok();
+    QCOMPARE(edited.written(), QStringLiteral("Call back, signed"));
+    QVERIFY(edited.form->isUnloaded());
+
     // A refused Attach shows the same message, then the window closes.
     Rig attach(QStringLiteral("Call back"));
     attach.host.setFieldResult = 1;
@@ -452,6 +465,28 @@ void TestForm1Actions::hostFailuresAreReported()
     rig.ok();
     QCOMPARE(rig.written(), action == 1 ? QStringLiteral("Call back") : QStringLiteral("Call back [[/new.txt]]"));
     QVERIFY(form.isUnloaded());
+}
+
+void TestForm1Actions::unreadableSettingsAreReported()
+{
+    // A folder where the settings file belongs cannot be read as one.
+    const QString file = settings::SettingsStore::fileName(QStringLiteral("Pennaroc"));
+    QFile::remove(file);
+    QVERIFY(QDir().mkpath(file));
+    const auto restore = qScopeGuard([&] { QDir(file).removeRecursively(); });
+    Rig rig(QStringLiteral("Call back"));
+    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
+    app::Form1 &form = rig.load();
+    QVERIFY(QFileInfo(file).isDir()); // the rig's clearing of the entry did not replace it
+    rig.ok();
+    QVERIFY(rig.desktop.openFileRequests.isEmpty());
+    QCOMPARE(rig.desktop.messages.size(), 1);
+    QVERIFY2(rig.desktop.messages[0].text.startsWith(QStringLiteral("Error 75: '")), qPrintable(rig.desktop.messages[0].text));
+    QVERIFY(rig.desktop.messages[0].text.endsWith(QStringLiteral("'\rin Form1: Sub cmdOK_Click - Line # 10620\r\r")
+                                                  + Contact));
+    QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc error"));
+    QVERIFY(rig.host.calls.isEmpty());
+    QVERIFY(!form.isUnloaded());
 }
 
 void TestForm1Actions::actingAfterFailedStartup_data()
