@@ -15,6 +15,9 @@ class TestE2eActions : public QObject {
 private Q_SLOTS:
     void attachThenRemove();
     void openHandsThePathToTheDesktop();
+    void replaceQuestion();
+    void notificationWhileDialogOpen_data();
+    void notificationWhileDialogOpen();
     void refusedWrites_data();
     void refusedWrites();
 };
@@ -141,6 +144,75 @@ void TestE2eActions::openHandsThePathToTheDesktop()
     }
     QVERIFY(!QFile::exists(folder + QStringLiteral("/pwned")));
     QVERIFY(!QFile::exists(session.scratch() + QStringLiteral("/pwned")));
+}
+
+void TestE2eActions::replaceQuestion()
+{
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    const QString path = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("New quote.txt"));
+    const QString old = QStringLiteral("[[/gone/Old quote.txt]] Call back");
+    QVERIFY(session.createDatabase({old}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+
+    // No is the default answer: Return keeps everything and the window.
+    QVERIFY(chooseAndPressOk(session, window, QStringLiteral("alt+a")));
+    QString question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
+    QVERIFY2(!question.isEmpty(), "the replace question did not appear");
+    QVERIFY(session.keys(question, {QStringLiteral("Return")}));
+    QTRY_COMPARE_WITH_TIMEOUT(session.windows(QStringLiteral("^Pennaroc$")).size(), 1, 5000);
+    QCOMPARE(session.waitForPennarocEnd(300), -1);
+    QCOMPARE(QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")})),
+             old);
+
+    // Yes goes on to the dialog, and the new marker replaces the old one.
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
+    QVERIFY2(!question.isEmpty(), "the replace question did not appear again");
+    QVERIFY(session.keys(question, {QStringLiteral("alt+y")}));
+    const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
+    QVERIFY2(!dialog.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-open-dialog"))));
+    QVERIFY(session.type(dialog, path));
+    QVERIFY(session.keys(dialog, {QStringLiteral("Return")}));
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    QCOMPARE(QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")})),
+             QStringLiteral("Call back [[") + path + QStringLiteral("]]"));
+}
+
+void TestE2eActions::notificationWhileDialogOpen_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("another record becomes current") << "select";
+    QTest::newRow("the database closes") << "close";
+}
+
+void TestE2eActions::notificationWhileDialogOpen()
+{
+    QFETCH(QString, how);
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    QVERIFY(session.createDatabase({QStringLiteral("Call back in May"), QStringLiteral("Other")}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    QVERIFY2(!session.waitForWindow(QStringLiteral("^Open$")).isEmpty(), "the Open File dialog did not appear");
+    int code = -1;
+    if (how == u"select")
+        session.standin({QStringLiteral("select"), QStringLiteral("1")}, &code);
+    else
+        session.standin({QStringLiteral("close")}, &code);
+    QCOMPARE(code, 0);
+    // The program ends cleanly, with nothing written.
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    QCOMPARE(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")}),
+             QByteArray("Call back in May"));
 }
 
 void TestE2eActions::refusedWrites_data()
