@@ -45,6 +45,24 @@ QStringList waitForXdgOpen(const e2e::DesktopSession &session, int count)
     return session.xdgOpenCalls();
 }
 
+// The titles of the visible windows, for failure messages.
+QString visibleTitles(const e2e::DesktopSession &session)
+{
+    const auto run = [&](const QStringList &args) {
+        QProcess tool;
+        tool.setProcessEnvironment(session.environment());
+        tool.start(QStringLiteral("xdotool"), args);
+        tool.waitForFinished(5000);
+        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    };
+    QStringList titles;
+    const QString ids = run({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                             QStringLiteral(".")});
+    for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        titles << run({QStringLiteral("getwindowname"), id});
+    return QStringLiteral(" (visible windows: ") + titles.join(QStringLiteral(" | ")) + QLatin1Char(')');
+}
+
 // Chooses an option by its mnemonic, then presses OK with Return. A
 // mnemonic clicks its option with a short animation, so Return waits for it.
 bool chooseAndPressOk(e2e::DesktopSession &session, const QString &window, const QString &mnemonic)
@@ -72,7 +90,7 @@ void TestE2eActions::attachThenRemove()
     // Attach is selected on a record without attachment; OK opens the dialog.
     session.startPennaroc();
     QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
     QVERIFY(session.keys(window, {QStringLiteral("Return")}));
     const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
     QVERIFY2(!dialog.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-open-dialog"))));
@@ -87,7 +105,7 @@ void TestE2eActions::attachThenRemove()
     // The next start finds it; Remove takes it out again.
     session.startPennaroc();
     window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), "the main window did not appear again");
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
     QVERIFY(chooseAndPressOk(session, window, QStringLiteral("alt+r")));
     QCOMPARE(session.waitForPennarocEnd(15000), 0);
     QCOMPARE(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")}),
@@ -126,7 +144,7 @@ void TestE2eActions::openHandsThePathToTheDesktop()
         QCOMPARE(code, 0);
         session.startPennaroc();
         const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-        QVERIFY2(!window.isEmpty(), qPrintable(names[row]));
+        QVERIFY2(!window.isEmpty(), qPrintable(names[row] + visibleTitles(session)));
         // Open is selected on a record with an attachment.
         QVERIFY(session.keys(window, {QStringLiteral("Return")}));
         QCOMPARE(session.waitForPennarocEnd(15000), 0);
@@ -157,7 +175,7 @@ void TestE2eActions::replaceQuestion()
     QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
 
     // No is the default answer: Return keeps everything and the window.
     QVERIFY(chooseAndPressOk(session, window, QStringLiteral("alt+a")));
@@ -200,7 +218,7 @@ void TestE2eActions::notificationWhileDialogOpen()
     QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
     QVERIFY(session.keys(window, {QStringLiteral("Return")}));
     QVERIFY2(!session.waitForWindow(QStringLiteral("^Open$")).isEmpty(), "the Open File dialog did not appear");
     int code = -1;
@@ -244,7 +262,7 @@ void TestE2eActions::refusedWrites()
 
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
     QVERIFY(chooseAndPressOk(session, window, option));
     if (option == u"alt+a") {
         const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
