@@ -7,20 +7,14 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include "platform/Twips.h"
+
 #include <QScreen>
 
 namespace {
 
-// Positions are designed in twips, 15 to a pixel.
-int px(int twips)
-{
-    return (twips * 2 + 15) / 30;
-}
-
-QRect twipRect(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
+using platform::px;
+using platform::twipsRect;
 
 QFont sansFont(qreal points, bool bold, bool underline)
 {
@@ -51,22 +45,22 @@ frmAbout::frmAbout(platform::PlatformServices &desktop, QWidget *parent)
 
     lblTitle = new QLabel(this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setGeometry(twipRect(1050, 240, 3885, 360));
+    lblTitle->setGeometry(twipsRect(1050, 240, 3885, 360));
     lblTitle->setFont(sansFont(13.5, true, false));
 
     lblVersion = new QLabel(this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setGeometry(twipRect(1050, 780, 3885, 225));
+    lblVersion->setGeometry(twipsRect(1050, 780, 3885, 225));
 
     // The maker's line and the freeware notice sit between the version and
     // the separator.
     lblCopyright = new QLabel(this);
     lblCopyright->setObjectName(QStringLiteral("lblCopyright"));
-    lblCopyright->setGeometry(twipRect(1050, 1110, 3885, 225));
+    lblCopyright->setGeometry(twipsRect(1050, 1110, 3885, 225));
 
     lblFreeware = new QLabel(this);
     lblFreeware->setObjectName(QStringLiteral("lblFreeware"));
-    lblFreeware->setGeometry(twipRect(1050, 1380, 3885, 225));
+    lblFreeware->setGeometry(twipsRect(1050, 1380, 3885, 225));
 
     Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));
@@ -80,18 +74,18 @@ frmAbout::frmAbout(platform::PlatformServices &desktop, QWidget *parent)
 
     lblProblem = new QLabel(this);
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
-    lblProblem->setGeometry(twipRect(240, 2640, 3855, 255));
+    lblProblem->setGeometry(twipsRect(240, 2640, 3855, 255));
 
     lblMail = new QLabel(product::supportAddress(), this);
     lblMail->setObjectName(QStringLiteral("lblMail"));
-    lblMail->setGeometry(twipRect(240, 2880, 2415, 255));
+    lblMail->setGeometry(twipsRect(240, 2880, 2415, 255));
     lblMail->setFont(sansFont(8.25, true, true));
     lblMail->setCursor(Qt::PointingHandCursor);
     lblMail->installEventFilter(this);
 
     cmdOK = new QPushButton(this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipRect(4485, 2040, 1095, 375));
+    cmdOK->setGeometry(twipsRect(4485, 2040, 1095, 375));
     // Enter presses the default button; Escape rejects the dialog, which
     // closes it just as the button does.
     cmdOK->setDefault(true);

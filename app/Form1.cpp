@@ -38,12 +38,6 @@ constexpr int ClientHeightTwips = 2520;
 
 } // namespace
 
-QRect twipsRect(int left, int top, int width, int height)
-{
-    const auto px = [](int twips) { return qRound(twips / 15.0); };
-    return QRect(px(left), px(top), px(width), px(height));
-}
-
 QString Form1::errorTitle()
 {
     return product::applicationTitle() + QStringLiteral(" error");

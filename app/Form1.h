@@ -8,6 +8,7 @@
 #include "host/ActHost.h"
 #include "platform/ErrorTrap.h"
 #include "platform/PlatformServices.h"
+#include "platform/Twips.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -24,9 +25,7 @@ class QTimer;
 
 namespace app {
 
-// A control's rectangle given in twips (left, top, width, height), in
-// pixels at 15 twips a pixel.
-QRect twipsRect(int left, int top, int width, int height);
+using platform::twipsRect;
 
 class Form1 : public QMainWindow {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include "integrate/CommandRegistration.h"
 #include "integrate/IntegrateTexts.h"
 #include "platform/ProgramState.h"
+#include "platform/Twips.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -47,11 +48,7 @@ void ScreenLabel::mouseReleaseEvent(QMouseEvent *event)
 
 namespace {
 
-// Positions are designed in twips; the screen has 15 twips to a pixel.
-QRect twips(int left, int top, int width, int height)
-{
-    return QRect(qRound(left / 15.0), qRound(top / 15.0), qRound(width / 15.0), qRound(height / 15.0));
-}
+using platform::twipsRect;
 
 struct BoxPlace {
     int boxLeft, boxTop, labelLeft, labelTop, labelWidth;
@@ -104,7 +101,7 @@ clsFrmIntegrate::clsFrmIntegrate(host::HostFactory &host, platform::PlatformServ
     setObjectName(QStringLiteral("frmIntegrate"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(twips(0, 0, 7020, 3240).size());
+    setFixedSize(twipsRect(0, 0, 7020, 3240).size());
     buildControls();
     setDesignTexts();
 }
@@ -117,7 +114,7 @@ void clsFrmIntegrate::buildControls()
     // frame first, so that the dialog opens with the first box focused.
     // The frames hold nothing but their boxes and labels; an empty label
     // over the first pair would only swallow clicks meant for it.
-    const QRect frames[2] = {twips(315, 240, 5115, 1185), twips(315, 1575, 5130, 1185)};
+    const QRect frames[2] = {twipsRect(315, 240, 5115, 1185), twipsRect(315, 1575, 5130, 1185)};
     for (int f = 0; f < 2; ++f) {
         auto *frame = new QGroupBox(this);
         frame->setObjectName(QStringLiteral("Frame1_%1").arg(f));
@@ -127,11 +124,11 @@ void clsFrmIntegrate::buildControls()
             const BoxPlace &p = boxPlaces[i];
             auto *box = new integrate::ScreenCheckBox(frame);
             box->setObjectName(QStringLiteral("chkScreen_%1").arg(i));
-            box->setGeometry(twips(p.boxLeft, p.boxTop, i == 6 ? 220 : 255, BoxHeight));
+            box->setGeometry(twipsRect(p.boxLeft, p.boxTop, i == 6 ? 220 : 255, BoxHeight));
             chkScreen_[i] = box;
             auto *label = new integrate::ScreenLabel(frame);
             label->setObjectName(QStringLiteral("lblScreen_%1").arg(i));
-            label->setGeometry(twips(p.labelLeft, p.labelTop, p.labelWidth, LabelHeight));
+            label->setGeometry(twipsRect(p.labelLeft, p.labelTop, p.labelWidth, LabelHeight));
             lblScreen_[i] = label;
             // The box's click handling runs on every real change of its
             // state, whoever makes it; setting the same state signals nothing.
@@ -142,17 +139,17 @@ void clsFrmIntegrate::buildControls()
 
     lblRestart_ = new QLabel(this);
     lblRestart_->setObjectName(QStringLiteral("lblRestart"));
-    lblRestart_->setGeometry(twips(495, 2850, 5670, 315));
+    lblRestart_->setGeometry(twipsRect(495, 2850, 5670, 315));
 
     cmdOK_ = new QPushButton(this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setGeometry(twips(5820, 360, 1000, 325));
+    cmdOK_->setGeometry(twipsRect(5820, 360, 1000, 325));
     cmdOK_->setDefault(true);
     connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
 
     cmdCancel_ = new QPushButton(this);
     cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel_->setGeometry(twips(5820, 840, 1000, 325));
+    cmdCancel_->setGeometry(twipsRect(5820, 840, 1000, 325));
     connect(cmdCancel_, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
 
     // Tab: toolbar boxes left to right, Tools-menu boxes from the last one

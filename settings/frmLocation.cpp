@@ -10,20 +10,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "platform/Twips.h"
+
 #include <limits>
 
 namespace {
 
-// Positions are designed in twips, 15 to a pixel.
-int px(int twips)
-{
-    return (twips * 2 + 15) / 30;
-}
-
-QRect twipRect(int left, int top, int width, int height)
-{
-    return QRect(px(left), px(top), px(width), px(height));
-}
+using platform::px;
+using platform::twipsRect;
 
 const QString Section = QStringLiteral("Settings");
 const QString Key = QStringLiteral("DefaultFolder");
@@ -42,27 +36,27 @@ frmLocation::frmLocation(platform::PlatformServices &desktop, QWidget *parent)
 
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipRect(2478, 1170, 1000, 325));
+    cmdOK->setGeometry(twipsRect(2478, 1170, 1000, 325));
     cmdOK->setDefault(true);
 
     cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel->setGeometry(twipRect(3558, 1170, 1000, 325));
+    cmdCancel->setGeometry(twipsRect(3558, 1170, 1000, 325));
 
     cmdBrowse = new QPushButton(QStringLiteral("Browse..."), this);
     cmdBrowse->setObjectName(QStringLiteral("cmdBrowse"));
-    cmdBrowse->setGeometry(twipRect(5865, 615, 1000, 325));
+    cmdBrowse->setGeometry(twipsRect(5865, 615, 1000, 325));
 
     txtPath = new QLineEdit(this);
     txtPath->setObjectName(QStringLiteral("txtPath"));
-    txtPath->setGeometry(twipRect(300, 615, 5505, 315));
+    txtPath->setGeometry(twipsRect(300, 615, 5505, 315));
     // The stored folder has no length limit of its own; the box must not
     // cut it to Qt's default of 32767 characters.
     txtPath->setMaxLength(std::numeric_limits<int>::max());
 
     lblPath = new QLabel(QStringLiteral("Default Attachment Folder :"), this);
     lblPath->setObjectName(QStringLiteral("lblPath"));
-    lblPath->setGeometry(twipRect(300, 330, 5505, 285));
+    lblPath->setGeometry(twipsRect(300, 330, 5505, 285));
 
     setTabOrder(cmdOK, cmdCancel);
     setTabOrder(cmdCancel, cmdBrowse);
