@@ -168,6 +168,15 @@ StandinDatabase *BusObject::requireDatabase()
     return db;
 }
 
+qint32 BusObject::writeRefusal() const
+{
+    if (!service_.database())
+        return protocol::ResultNoDatabase;
+    if (service_.options().readOnly)
+        return protocol::ResultReadOnly;
+    return protocol::ResultDone;
+}
+
 void BusObject::refuse(const QString &errorName, const QString &message)
 {
     sendErrorReply(errorName, message);
@@ -274,11 +283,9 @@ qint32 SalesListObject::SetField(qint16 field, qint32 row, const QString &text, 
     rowOut = row;
     textOut = text;
     return guarded([&]() -> qint32 {
+        if (const qint32 refusal = writeRefusal(); refusal != protocol::ResultDone)
+            return refusal;
         StandinDatabase *db = service_.database();
-        if (!db)
-            return protocol::ResultNoDatabase;
-        if (service_.options().readOnly)
-            return protocol::ResultReadOnly;
         if (field != DetailsField)
             return protocol::ResultNoSuchField;
         if (service_.options().maxDetails && characterCount(text) > *service_.options().maxDetails)
@@ -315,11 +322,9 @@ qint32 AuxCommandsObject::AddAuxCommand(const QString &name, const QString &exec
                                         const QString &largeIcon, qint16 flags)
 {
     return guarded([&]() -> qint32 {
+        if (const qint32 refusal = writeRefusal(); refusal != protocol::ResultDone)
+            return refusal;
         StandinDatabase *db = service_.database();
-        if (!db)
-            return protocol::ResultNoDatabase;
-        if (service_.options().readOnly)
-            return protocol::ResultReadOnly;
         if (name.isEmpty())
             return protocol::ResultInvalidName;
         db->addAuxCommand(AuxCommand{name, executable, folder, caption, tooltip, icon, largeIcon, flags});
@@ -331,11 +336,9 @@ qint32 AuxCommandsObject::AddAuxCommand(const QString &name, const QString &exec
 qint32 AuxCommandsObject::changePlacement(Place place, bool add, qint16 view, const QString &name)
 {
     return guarded([&]() -> qint32 {
+        if (const qint32 refusal = writeRefusal(); refusal != protocol::ResultDone)
+            return refusal;
         StandinDatabase *db = service_.database();
-        if (!db)
-            return protocol::ResultNoDatabase;
-        if (service_.options().readOnly)
-            return protocol::ResultReadOnly;
         if (!validView(view))
             return protocol::ResultBadView;
         if (name.isEmpty())

@@ -91,6 +91,9 @@ protected:
     template <class F>
     auto guarded(F body) -> decltype(body());
     StandinDatabase *requireDatabase();
+    // The result code that refuses a write (no database open, or the
+    // stand-in serves read-only), or ResultDone when the write may go on.
+    qint32 writeRefusal() const;
     void refuse(const QString &errorName, const QString &message);
     StandinService &service_;
 };

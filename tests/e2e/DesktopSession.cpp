@@ -246,29 +246,14 @@ int DesktopSession::waitForPennarocEnd(int ms)
 
 QString DesktopSession::waitForWindow(const QString &titleRegex, int ms)
 {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        QByteArray out;
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titleRegex},
-                &out, 5000);
-        const QString id = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0).trimmed();
-        if (!id.isEmpty())
-            return id;
-        pause(100);
-    }
-    return {};
+    return waitForNewWindow(titleRegex, {}, ms);
 }
 
 bool DesktopSession::windowGone(const QString &titleRegex, int ms)
 {
     QDeadlineTimer deadline(ms);
     while (!deadline.hasExpired()) {
-        QByteArray out;
-        runTool(QStringLiteral("xdotool"),
-                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"), titleRegex},
-                &out, 5000);
-        if (out.trimmed().isEmpty())
+        if (windows(titleRegex).isEmpty())
             return true;
         pause(100);
     }
