@@ -1,0 +1,217 @@
+// The real desktop services: how a message box's style value becomes
+// buttons, icon and default button, what each way of answering returns, how
+// carriage returns are shown, and which requests reach the desktop as
+// addresses and which as files.
+
+#include "platform/QtPlatformServices.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// Runs inspect on the message box once it is open, then lets act answer it.
+struct OpenBox {
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+    QMessageBox::StandardButton escapeButton = QMessageBox::NoButton;
+    QString text;
+    QString title;
+    Qt::TextFormat format = Qt::AutoText;
+    bool seen = false;
+};
+
+int showAndAnswer(platform::QtPlatformServices &desktop, const QString &text, int style, const QString &title,
+                  OpenBox &seen, const std::function<void(QMessageBox *)> &act)
+{
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen.seen = true;
+        seen.buttons = box->standardButtons();
+        seen.icon = box->icon();
+        seen.text = box->text();
+        seen.title = box->windowTitle();
+        seen.format = box->textFormat();
+        if (QPushButton *d = box->defaultButton())
+            seen.defaultButton = box->standardButton(d);
+        if (QAbstractButton *e = box->escapeButton())
+            seen.escapeButton = box->standardButton(e);
+        act(box);
+    });
+    return desktop.MsgBox(text, style, title);
+}
+
+// Records what reaches the desktop's URL handlers.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl &url) { urls << url; }
+};
+
+} // namespace
+
+class TestQtPlatformServices : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void messageBoxStyles_data();
+    void messageBoxStyles();
+    void messageBoxAnswers_data();
+    void messageBoxAnswers();
+    void lineBreaksShown_data();
+    void lineBreaksShown();
+    void shellTargets_data();
+    void shellTargets();
+};
+
+void TestQtPlatformServices::messageBoxStyles_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("icon");
+    QTest::addColumn<int>("defaultButton");
+
+    const int ok = QMessageBox::Ok;
+    const int yesNo = QMessageBox::Yes | QMessageBox::No;
+    QTest::newRow("0: OK only, no icon") << 0 << ok << int(QMessageBox::NoIcon) << ok;
+    QTest::newRow("4: Yes and No, Yes the default") << 4 << yesNo << int(QMessageBox::NoIcon)
+                                                    << int(QMessageBox::Yes);
+    QTest::newRow("48: OK with the exclamation icon") << 48 << ok << int(QMessageBox::Warning) << ok;
+    QTest::newRow("308: Yes and No, exclamation, No the default")
+        << 308 << yesNo << int(QMessageBox::Warning) << int(QMessageBox::No);
+}
+
+void TestQtPlatformServices::messageBoxStyles()
+{
+    QFETCH(int, style);
+    QFETCH(int, buttons);
+    QFETCH(int, icon);
+    QFETCH(int, defaultButton);
+
+    platform::QtPlatformServices desktop;
+    OpenBox seen;
+    showAndAnswer(desktop, QStringLiteral("Text"), style, QStringLiteral("Pennaroc"), seen,
+                  [](QMessageBox *box) { box->defaultButton()->click(); });
+    QVERIFY(seen.seen);
+    QCOMPARE(int(seen.buttons), buttons);
+    QCOMPARE(int(seen.icon), icon);
+    QCOMPARE(int(seen.defaultButton), defaultButton);
+    QCOMPARE(seen.title, QStringLiteral("Pennaroc"));
+}
+
+void TestQtPlatformServices::messageBoxAnswers_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("how"); // "enter", "escape", "yes", "no"
+    QTest::addColumn<int>("answer");
+
+    QTest::newRow("0, Enter") << 0 << "enter" << int(platform::vbOK);
+    QTest::newRow("0, Escape") << 0 << "escape" << int(platform::vbOK);
+    QTest::newRow("48, Enter") << 48 << "enter" << int(platform::vbOK);
+    QTest::newRow("4, Enter takes Yes") << 4 << "enter" << int(platform::vbYes);
+    QTest::newRow("4, No") << 4 << "no" << int(platform::vbNo);
+    QTest::newRow("4, Escape is No") << 4 << "escape" << int(platform::vbNo);
+    QTest::newRow("308, Enter takes No") << 308 << "enter" << int(platform::vbNo);
+    QTest::newRow("308, Yes") << 308 << "yes" << int(platform::vbYes);
+    QTest::newRow("308, Escape is No") << 308 << "escape" << int(platform::vbNo);
+}
+
+void TestQtPlatformServices::messageBoxAnswers()
+{
+    QFETCH(int, style);
+    QFETCH(QString, how);
+    QFETCH(int, answer);
+
+    platform::QtPlatformServices desktop;
+    OpenBox seen;
+    const int got = showAndAnswer(desktop, QStringLiteral("Question"), style, QStringLiteral("Pennaroc"), seen,
+                                  [how](QMessageBox *box) {
+                                      if (how == u"enter")
+                                          QTest::keyClick(box, Qt::Key_Return);
+                                      else if (how == u"escape")
+                                          QTest::keyClick(box, Qt::Key_Escape);
+                                      else if (how == u"yes")
+                                          box->button(QMessageBox::Yes)->click();
+                                      else
+                                          box->button(QMessageBox::No)->click();
+                                  });
+    QVERIFY(seen.seen);
+    QCOMPARE(got, answer);
+}
+
+void TestQtPlatformServices::lineBreaksShown_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown");
+
+    // The error report joins its lines with lone CRs, the replace question
+    // has one lone CR, the restart question one CR LF: each is one break.
+    QTest::newRow("error report") << "Error 440: 'x'\rin Form1: Sub Form_Load - Line # 11000\r\rPlease contact us."
+                                  << "Error 440: 'x'\nin Form1: Sub Form_Load - Line # 11000\n\nPlease contact us.";
+    QTest::newRow("lone CR") << "first\rsecond" << "first\nsecond";
+    QTest::newRow("CR LF is one break") << "first\r\nsecond" << "first\nsecond";
+    QTest::newRow("LF CR is two") << "first\n\rsecond" << "first\n\nsecond";
+    QTest::newRow("markup stays text") << "<b>C:\\a&b</b>" << "<b>C:\\a&b</b>";
+}
+
+void TestQtPlatformServices::lineBreaksShown()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+
+    platform::QtPlatformServices desktop;
+    OpenBox seen;
+    showAndAnswer(desktop, text, 0, QStringLiteral("Pennaroc error"), seen,
+                  [](QMessageBox *box) { box->defaultButton()->click(); });
+    QVERIFY(seen.seen);
+    QCOMPARE(seen.text, shown);
+    // A path with "<" or "&" in it is shown as it is, never as markup.
+    QCOMPARE(seen.format, Qt::PlainText);
+    QCOMPARE(seen.title, QStringLiteral("Pennaroc error"));
+}
+
+void TestQtPlatformServices::shellTargets_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QUrl>("url");
+
+    QTest::newRow("web site") << "https://www.veltrane.example/" << QUrl(QStringLiteral("https://www.veltrane.example/"));
+    QTest::newRow("mail") << "mailto:support@veltrane.example" << QUrl(QStringLiteral("mailto:support@veltrane.example"));
+    QTest::newRow("file") << "/home/u/Quote.odt" << QUrl::fromLocalFile(QStringLiteral("/home/u/Quote.odt"));
+    QTest::newRow("file with a hash and a question mark")
+        << "/home/u/100% #1?.txt" << QUrl::fromLocalFile(QStringLiteral("/home/u/100% #1?.txt"));
+    QTest::newRow("file with a colon") << "/home/u/a:b.txt" << QUrl::fromLocalFile(QStringLiteral("/home/u/a:b.txt"));
+}
+
+void TestQtPlatformServices::shellTargets()
+{
+    QFETCH(QString, target);
+    QFETCH(QUrl, url);
+
+    UrlRecorder recorder;
+    for (const char *scheme : {"file", "https", "http", "mailto"})
+        QDesktopServices::setUrlHandler(QLatin1String(scheme), &recorder, "open");
+    platform::QtPlatformServices desktop;
+    desktop.ShellExecute(nullptr, QStringLiteral("open"), target, QString(), QStringLiteral("/opt/pennaroc"),
+                         platform::SW_SHOW);
+    for (const char *scheme : {"file", "https", "http", "mailto"})
+        QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+    QCOMPARE(recorder.urls.size(), 1);
+    QCOMPARE(recorder.urls[0], url);
+}
+
+QTEST_MAIN(TestQtPlatformServices)
+#include "tst_QtPlatformServices.moc"
