@@ -128,6 +128,8 @@ private Q_SLOTS:
     void badExistenceAnswer();
     void faultSweep_data();
     void faultSweep();
+    void failedRegistrationThenFailedPlaceGiveTwoReports_data();
+    void failedRegistrationThenFailedPlaceGiveTwoReports();
 };
 
 void TestClsFrmIntegrate::texts_data()
@@ -720,6 +722,56 @@ void TestClsFrmIntegrate::faultSweep()
         QVERIFY(program::RestartAct);
         QCOMPARE(rig.finished, 1);
     }
+}
+
+void TestClsFrmIntegrate::failedRegistrationThenFailedPlaceGiveTwoReports_data()
+{
+    QTest::addColumn<int>("box");
+    QTest::addColumn<QString>("place"); // the place request that fails too
+    QTest::addColumn<int>("placeLine");
+    QTest::newRow("check a toolbar box") << 0 << "AddAuxCommandToToolbar" << 15120;
+    QTest::newRow("check a Tools-menu box") << 11 << "AddAuxCommandToToolsMenu" << 15240;
+}
+
+void TestClsFrmIntegrate::failedRegistrationThenFailedPlaceGiveTwoReports()
+{
+    // The registration's failure is reported by CheckCommand; the click
+    // handling then goes on with its place request, whose own failure gives
+    // a second report under chkScreen_Click's label.
+    QFETCH(int, box);
+    QFETCH(QString, place);
+    QFETCH(int, placeLine);
+    Rig rig;
+    rig.dlg->setEmailScreen(true);
+    rig.open();
+    rig.host.failCall(QStringLiteral("AuxCommands.AddAuxCommand"));
+    rig.host.duringCall = [place](const QString &member) {
+        if (member == QStringLiteral("AuxCommands.") + place)
+            throw host::Failure(440, QStringLiteral("Second failure"));
+    };
+    const auto mark = rig.journal.size();
+    rig.clickLabel(box);
+    rig.host.duringCall = nullptr;
+
+    const int view = box < 6 ? box + 1 : box - 5;
+    QCOMPARE(rig.since(mark), QStringList({exists(), reg(), okBox(), aux(place.toLatin1().constData(), view),
+                                           okBox()}));
+    const QString contact = integrate::englishTexts()[0];
+    QCOMPARE(rig.reports().size(), 2);
+    QCOMPARE(rig.reports()[0].text,
+             platform::ComposeErrorReport(440, QStringLiteral("Injected failure"),
+                                          QStringLiteral("in frmIntegrate: Sub CheckCommand - Line # "), 15680,
+                                          contact));
+    QCOMPARE(rig.reports()[1].text,
+             platform::ComposeErrorReport(440, QStringLiteral("Second failure"),
+                                          QStringLiteral("in frmIntegrate: Sub chkScreen_Click - Line # "),
+                                          placeLine, contact));
+    for (const auto &r : rig.reports())
+        QCOMPARE(r.title, P);
+    // The box keeps the user's state, the change counts, and the dialog stays.
+    QCOMPARE(rig.dlg->chkScreenValue(box), qint16(1));
+    QVERIFY(rig.dlg->ScreensChanged());
+    QVERIFY(rig.dlg->isVisible());
 }
 
 QTEST_MAIN(TestClsFrmIntegrate)
