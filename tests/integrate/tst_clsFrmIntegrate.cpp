@@ -130,6 +130,8 @@ private Q_SLOTS:
     void faultSweep();
     void failedRegistrationThenFailedPlaceGiveTwoReports_data();
     void failedRegistrationThenFailedPlaceGiveTwoReports();
+    void messageBoxFailures_data();
+    void messageBoxFailures();
 };
 
 void TestClsFrmIntegrate::texts_data()
@@ -772,6 +774,77 @@ void TestClsFrmIntegrate::failedRegistrationThenFailedPlaceGiveTwoReports()
     QCOMPARE(rig.dlg->chkScreenValue(box), qint16(1));
     QVERIFY(rig.dlg->ScreensChanged());
     QVERIFY(rig.dlg->isVisible());
+}
+
+void TestClsFrmIntegrate::messageBoxFailures_data()
+{
+    // A message box that fails while it is shown. "number:procedure:line"
+    // lists the reports shown or attempted, in order.
+    QTest::addColumn<QString>("scenario");
+    QTest::addColumn<QStringList>("reports");
+    QTest::addColumn<bool>("placed");  // the click still sent its place request
+    QTest::addColumn<bool>("visible"); // the dialog is still open at the end
+    QTest::newRow("failure message of a refused registration")
+        << "refused registration" << QStringList{"7:MessAddFailed:15800"} << true << true;
+    QTest::newRow("failure message at Close")
+        << "refused place, Close" << QStringList{"7:MessAddFailed:15800"} << true << false;
+    QTest::newRow("restart question")
+        << "change, Close" << QStringList{"7:Message:15380"} << true << false;
+    // The registration's own report is the box that fails; that failure is
+    // not trapped again but ends the click in its trap, before any place
+    // request.
+    QTest::newRow("report of a failed registration goes to the click's trap")
+        << "failed registration" << QStringList{"440:CheckCommand:15680", "7:chkScreen_Click:15020"} << false
+        << true;
+}
+
+void TestClsFrmIntegrate::messageBoxFailures()
+{
+    QFETCH(QString, scenario);
+    QFETCH(QStringList, reports);
+    QFETCH(bool, placed);
+    QFETCH(bool, visible);
+    Rig rig;
+    rig.open();
+    if (scenario == u"refused registration")
+        rig.host.addAuxCommandResult = 5;
+    if (scenario == u"refused place, Close")
+        rig.host.placeResult = 3;
+    if (scenario == u"failed registration")
+        rig.host.failCall(QStringLiteral("AuxCommands.AddAuxCommand"));
+    bool failed = false;
+    rig.desktop.whileMsgBoxOpen = [&failed](const testsupport::ScriptedPlatform::Message &) {
+        if (!failed) {
+            failed = true;
+            throw host::Failure(7, QStringLiteral("Out of memory"));
+        }
+    };
+    rig.clickLabel(0);
+    if (scenario.endsWith(u"Close"))
+        rig.clickClose();
+
+    QVERIFY(failed);
+    const QString contact = integrate::englishTexts()[0];
+    QCOMPARE(rig.reports().size(), reports.size());
+    for (qsizetype i = 0; i < reports.size(); ++i) {
+        const QStringList where = reports[i].split(u':');
+        const int number = where[0].toInt();
+        QCOMPARE(rig.reports()[i].text,
+                 platform::ComposeErrorReport(number,
+                                              number == 7 ? QStringLiteral("Out of memory")
+                                                          : QStringLiteral("Injected failure"),
+                                              QStringLiteral("in frmIntegrate: Sub ") + where[1]
+                                                  + QStringLiteral(" - Line # "),
+                                              where[2].toInt(), contact));
+        QCOMPARE(rig.reports()[i].title, P);
+    }
+    QCOMPARE(rig.host.countOf(QStringLiteral("AuxCommands.AddAuxCommandToToolbar")), placed ? 1 : 0);
+    QCOMPARE(rig.dlg->isVisible(), visible);
+    // A failed question is no answer: nothing is reloaded and ACT! is not
+    // restarted.
+    QCOMPARE(rig.host.countOf(QStringLiteral("CreateObject")), 1);
+    QVERIFY(!program::RestartAct);
+    QVERIFY(!rig.journal.contains(mainUnload()));
 }
 
 QTEST_MAIN(TestClsFrmIntegrate)
