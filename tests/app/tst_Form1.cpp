@@ -84,6 +84,8 @@ class TestForm1 : public QObject {
 private Q_SLOTS:
     void refusals_data();
     void refusals();
+    void refusalMessageFails_data();
+    void refusalMessageFails();
     void optionStates_data();
     void optionStates();
     void loadFaultSweep_data();
@@ -173,6 +175,57 @@ void TestForm1::refusals()
     QVERIFY(rig.desktop.foregroundWindows.isEmpty());
     QVERIFY(rig.desktop.shellRequests.isEmpty());
     QVERIFY(!form.hasAppObject()); // released on unload, or never made
+}
+
+void TestForm1::refusalMessageFails_data()
+{
+    QTest::addColumn<bool>("another");
+    QTest::addColumn<int>("id1");
+    QTest::addColumn<bool>("id3");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("line");
+
+    QTest::newRow("second copy") << true << 1 << false << 0 << 10920;
+    QTest::newRow("no link, id 3 true") << false << 0 << true << 0 << 11140;
+    QTest::newRow("no link, id 3 false") << false << 0 << false << 0 << 11060;
+    QTest::newRow("no current record") << false << 1 << false << -1 << 11660;
+}
+
+void TestForm1::refusalMessageFails()
+{
+    // The refusal's message box fails while it is shown: the start-up's
+    // trap reports it at the message's own line, and the load ends there,
+    // so the window is not unloaded and stays in its stored state.
+    QFETCH(bool, another);
+    QFETCH(int, id1);
+    QFETCH(bool, id3);
+    QFETCH(int, row);
+    QFETCH(int, line);
+
+    Rig rig;
+    rig.desktop.anotherInstance = another;
+    rig.host.id1Result = id1;
+    rig.host.id3Result = id3;
+    rig.host.currentRow = row;
+    bool failed = false;
+    rig.desktop.whileMsgBoxOpen = [&failed](const ScriptedPlatform::Message &) {
+        if (!failed) {
+            failed = true;
+            throw host::Failure(7, QStringLiteral("Out of memory"));
+        }
+    };
+    app::Form1 &form = rig.load();
+
+    QVERIFY(failed);
+    QCOMPARE(rig.desktop.messages.size(), 2);
+    QCOMPARE(rig.desktop.messages[1].text,
+             report(7, QStringLiteral("Out of memory"), app::Form1::formLoadLabel(), line));
+    QCOMPARE(rig.desktop.messages[1].style, 0);
+    QCOMPARE(rig.desktop.messages[1].title, QStringLiteral("Pennaroc error"));
+    QVERIFY(!form.isUnloaded());
+    QVERIFY(rig.ended->isEmpty());
+    QCOMPARE(statesOf(form), QStringLiteral("EEE/---"));
+    QVERIFY(rig.desktop.foregroundWindows.isEmpty());
 }
 
 void TestForm1::optionStates_data()
