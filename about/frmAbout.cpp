@@ -115,7 +115,7 @@ void frmAbout::Form_Load()
 {
     setWindowTitle(product::applicationTitle());
     lblVersion->setText(aboutVersionText(PENNAROC_VERSION_MAJOR, PENNAROC_VERSION_MINOR, PENNAROC_VERSION_PATCH));
-    lblCopyright->setText(QStringLiteral("\u00A9 2026 Veltrane"));
+    lblCopyright->setText(QStringLiteral("\u00A9 2026 ") + product::makerName());
     lblTitle->setText(product::applicationTitle());
     lblFreeware->setText(QStringLiteral("This program is freeware."));
     cmdOK->setText(QStringLiteral("Close"));

@@ -11,6 +11,9 @@ int main(int argc, char *argv[])
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(product::applicationTitle());
+    QApplication::setApplicationVersion(product::versionText());
+    // The setting names its file itself, so the maker's name moves nothing.
+    QApplication::setOrganizationName(product::makerName());
     // The program ends when its main window unloads, or when the restart
     // timer says so, even while the window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);

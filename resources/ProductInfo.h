@@ -12,6 +12,14 @@ namespace product {
 // command is registered under.
 inline QString applicationTitle() { return QStringLiteral("Pennaroc"); }
 
+// The maker, and the program's version as the build gives it.
+inline QString makerName() { return QStringLiteral("Veltrane"); }
+inline QString versionText()
+{
+    return QString::number(PENNAROC_VERSION_MAJOR) + QLatin1Char('.') + QString::number(PENNAROC_VERSION_MINOR)
+        + QLatin1Char('.') + QString::number(PENNAROC_VERSION_PATCH);
+}
+
 // The maker's web site, opened by the main window's link.
 inline QString webSiteUrl() { return QStringLiteral("https://www.veltrane.example/"); }
 
