@@ -479,18 +479,28 @@ int benchmark(int argc, char *argv[])
     const auto launchOnce = [&](Program &program, bool counted) {
         std::vector<char *> argv{program.path.data(), nullptr};
         pid_t pid = 0;
-        const std::optional<Launch> launch = watcher.launch(argv, envp, logPath, &pid);
+        const auto endByForce = [&pid] {
+            if (pid > 0) {
+                kill(pid, SIGKILL);
+                waitpid(pid, nullptr, 0);
+            }
+        };
+        std::optional<Launch> launch;
+        try {
+            launch = watcher.launch(argv, envp, logPath, &pid);
+        } catch (const Failed &) {
+            endByForce();
+            throw;
+        }
         if (!launch) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+            endByForce();
             QFile log(QFile::decodeName(logPath));
             log.open(QIODevice::ReadOnly);
             fail(QStringLiteral("%1 showed no window within 30 seconds. Its output:\n%2")
                      .arg(program.name, QString::fromLocal8Bit(log.readAll())));
         }
         if (launch->title != program.title) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
+            endByForce();
             fail(QStringLiteral("%1 showed a window titled \"%2\", not its main window \"%3\"")
                      .arg(program.name, launch->title, program.title));
         }
