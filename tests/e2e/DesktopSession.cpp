@@ -306,6 +306,16 @@ bool DesktopSession::type(const QString &window, const QString &text)
                    nullptr, 60000);
 }
 
+bool DesktopSession::answerOpenDialog(const QString &path)
+{
+    const QString dialog = waitForWindow(QStringLiteral("^Open$"));
+    if (dialog.isEmpty()) {
+        screenshot(QStringLiteral("no-open-dialog"));
+        return false;
+    }
+    return type(dialog, path) && keys(dialog, {QStringLiteral("Return")});
+}
+
 bool DesktopSession::click(const QString &window, int x, int y)
 {
     return runTool(QStringLiteral("xdotool"),

@@ -64,6 +64,10 @@ public:
     bool keys(const QString &window, const QStringList &keyNames);
     // Types text into the focused window.
     bool type(const QString &window, const QString &text);
+    // Answers the real Open File dialog (titled "Open") as a user would:
+    // types the file's full path and presses Return. False when the dialog
+    // does not appear (a screenshot is saved as no-open-dialog.png).
+    bool answerOpenDialog(const QString &path);
     // Clicks at a point inside a window (window coordinates).
     bool click(const QString &window, int x, int y);
 

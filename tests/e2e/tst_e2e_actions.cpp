@@ -92,10 +92,7 @@ void TestE2eActions::attachThenRemove()
     QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
     QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
     QVERIFY(session.keys(window, {QStringLiteral("Return")}));
-    const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
-    QVERIFY2(!dialog.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-open-dialog"))));
-    QVERIFY(session.type(dialog, path));
-    QVERIFY(session.keys(dialog, {QStringLiteral("Return")}));
+    QVERIFY2(session.answerOpenDialog(path), "the Open File dialog did not appear");
     QCOMPARE(session.waitForPennarocEnd(15000), 0);
     QCOMPARE(QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")})),
              QStringLiteral("Call back in May [[") + path + QStringLiteral("]]"));
@@ -192,10 +189,7 @@ void TestE2eActions::replaceQuestion()
     question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
     QVERIFY2(!question.isEmpty(), "the replace question did not appear again");
     QVERIFY(session.keys(question, {QStringLiteral("alt+y")}));
-    const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
-    QVERIFY2(!dialog.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-open-dialog"))));
-    QVERIFY(session.type(dialog, path));
-    QVERIFY(session.keys(dialog, {QStringLiteral("Return")}));
+    QVERIFY2(session.answerOpenDialog(path), "the Open File dialog did not appear");
     QCOMPARE(session.waitForPennarocEnd(15000), 0);
     QCOMPARE(QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")})),
              QStringLiteral("Call back [[") + path + QStringLiteral("]]"));

@@ -81,10 +81,7 @@ void TestE2eLoop::integrateRestartLaunchAndAttach()
     // 5. Attach there: Attach is selected (no marker yet); OK opens the
     // real file dialog, where the user types the file's path.
     QVERIFY(session.keys(launched, {QStringLiteral("Return")}));
-    const QString chooser = session.waitForWindow(QStringLiteral("^Open$"));
-    QVERIFY2(!chooser.isEmpty(), "the Open File dialog did not appear");
-    QVERIFY(session.type(chooser, file));
-    QVERIFY(session.keys(chooser, {QStringLiteral("Return")}));
+    QVERIFY2(session.answerOpenDialog(file), "the Open File dialog did not appear");
     QTRY_COMPARE_WITH_TIMEOUT(
         QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("1")})),
         QStringLiteral("Quote requested [[") + file + QStringLiteral("]]"), 15000);
