@@ -73,28 +73,34 @@ DesktopSession::DesktopSession()
     env_.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     env_.remove(QStringLiteral("WAYLAND_DISPLAY"));
 
-    // Xvfb picks a display number nobody uses and writes it to its
-    // standard output once it accepts connections.
-    auto xvfb = std::make_unique<QProcess>();
-    xvfb->setStandardErrorFile(QProcess::nullDevice());
-    xvfb->start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
-                                          QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                                          QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-    QByteArray number;
-    QDeadlineTimer deadline(15000);
-    while (xvfb->waitForStarted(5000) && xvfb->state() == QProcess::Running && !number.endsWith('\n')
-           && !deadline.hasExpired()) {
-        xvfb->waitForReadyRead(100);
-        number += xvfb->readAllStandardOutput();
-    }
-    bool valid = false;
-    const int display = number.trimmed().toInt(&valid);
-    if (valid && xvfb->state() == QProcess::Running) {
-        env_.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(display));
-        xvfb_ = std::move(xvfb);
-    } else if (xvfb->state() != QProcess::NotRunning) {
-        xvfb->kill();
-        xvfb->waitForFinished(3000);
+    // A display number nobody uses, well away from the low numbers that
+    // real desktops take. Xvfb writes the number to its standard output
+    // once it accepts connections, and ends at once when the number is
+    // taken, so two sessions never share a display.
+    for (int n = 90; n < 190 && !xvfb_; ++n) {
+        if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
+            continue;
+        auto xvfb = std::make_unique<QProcess>();
+        xvfb->setStandardErrorFile(QProcess::nullDevice());
+        xvfb->start(QStringLiteral("Xvfb"),
+                    {QStringLiteral(":%1").arg(n), QStringLiteral("-displayfd"), QStringLiteral("1"),
+                     QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!xvfb->waitForStarted(5000))
+            continue;
+        QByteArray number;
+        QDeadlineTimer deadline(15000);
+        while (xvfb->state() == QProcess::Running && !number.endsWith('\n') && !deadline.hasExpired()) {
+            xvfb->waitForReadyRead(100);
+            number += xvfb->readAllStandardOutput();
+        }
+        if (xvfb->state() == QProcess::Running && number.trimmed() == QByteArray::number(n)) {
+            env_.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(n));
+            xvfb_ = std::move(xvfb);
+        } else if (xvfb->state() != QProcess::NotRunning) {
+            xvfb->kill();
+            xvfb->waitForFinished(3000);
+        }
     }
     if (!xvfb_)
         problem_ = QStringLiteral("Xvfb could not start");
