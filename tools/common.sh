@@ -7,7 +7,11 @@ PENNAROC_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev
   dbus dbus-x11 xvfb xauth xdotool x11-utils imagemagick xdg-utils
   dpkg-dev desktop-file-utils shared-mime-info libfile-mimeinfo-perl
+  fonts-urw-base35
 )
+# Recommended packages are installed too: the tests were written against a
+# desktop with them (the xcb platform's helpers, fonts), and leaving them out
+# would make window sizes and text metrics differ.
 
 say() { printf 'pennaroc: %s\n' "$*" >&2; }
 
@@ -26,7 +30,7 @@ ensure_packages() {
     sudo=(sudo)
   fi
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
 # build_tree DIR [cmake options...]: configures (once) and builds DIR.
