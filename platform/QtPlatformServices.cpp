@@ -21,6 +21,16 @@ QString displayText(const QString &text)
     return shown;
 }
 
+QString startingFolder(const QString &initialDir)
+{
+    // The stored folder may name a file (it is stored as typed); the dialog
+    // would then show no folder at all and find no name typed into it.
+    const QFileInfo place(initialDir);
+    if (place.exists() && !place.isDir())
+        return place.absolutePath();
+    return initialDir;
+}
+
 QtPlatformServices::QtPlatformServices() = default;
 QtPlatformServices::~QtPlatformServices() = default;
 
@@ -68,7 +78,7 @@ std::optional<QString> QtPlatformServices::OpenFile(const OpenFileRequest &reque
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
     if (!request.initialDir.isEmpty())
-        dialog.setDirectory(request.initialDir);
+        dialog.setDirectory(startingFolder(request.initialDir));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());

@@ -32,6 +32,10 @@ private:
     bool lockTaken_ = false;
 };
 
+// The folder the Open File dialog starts in for an initial folder: the folder
+// itself, or the folder that holds it when it names a file.
+QString startingFolder(const QString &initialDir);
+
 // Turns each CR or CRLF into LF, for display only.
 QString displayText(const QString &text);
 
