@@ -7,6 +7,7 @@
 #include "tests/support/ScriptedPlatform.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileSystemModel>
@@ -128,6 +129,7 @@ private Q_SLOTS:
     void notificationsStopTheClick();
     void unusualPaths_data();
     void unusualPaths();
+    void realDialogShowsNamesWithoutDot_data();
     void realDialogShowsNamesWithoutDot();
 };
 
@@ -617,8 +619,19 @@ void TestForm1Actions::unusualPaths()
 
 // ----------------------------------------------- the real Open File dialog
 
+void TestForm1Actions::realDialogShowsNamesWithoutDot_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("the folder") << "";
+    // The location dialog stores what was typed, a file's path included:
+    // the dialog then starts in the folder that holds the file.
+    QTest::newRow("a file in the folder") << "notes.txt";
+    QTest::newRow("the folder, with a trailing slash") << "/";
+}
+
 void TestForm1Actions::realDialogShowsNamesWithoutDot()
 {
+    QFETCH(QString, stored);
     QTemporaryDir dir;
     for (const char *name : {"README", "notes.txt"}) {
         QFile file(dir.filePath(QString::fromLatin1(name)));
@@ -628,12 +641,12 @@ void TestForm1Actions::realDialogShowsNamesWithoutDot()
     host.currentRow = 0;
     host.details = {{0, QStringLiteral("Call back")}};
     RealDialogs desktop;
-    storeDefaultFolder(dir.path());
+    storeDefaultFolder(stored == u"/" ? dir.path() + stored : stored.isEmpty() ? dir.path() : dir.filePath(stored));
     app::Form1 form(host, desktop);
     form.Form_Load();
     form.show();
 
-    QString title, filterShown;
+    QString title, filterShown, shownFolder;
     QStringList listed;
     bool checked = false;
     QElapsedTimer waited;
@@ -652,6 +665,7 @@ void TestForm1Actions::realDialogShowsNamesWithoutDot()
             return;
         poll.stop();
         title = dialog->windowTitle();
+        shownFolder = dialog->directory().absolutePath();
         auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
         filterShown = combo ? combo->currentText() : QString();
         if (list) {
@@ -659,10 +673,11 @@ void TestForm1Actions::realDialogShowsNamesWithoutDot()
                 listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
         }
         checked = true;
-        // Typed into the file-name box, as a user would.
+        // A bare name typed into the file-name box, as a user would: it is
+        // found in the folder the dialog shows.
         auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         if (edit) {
-            edit->setText(dir.filePath(QStringLiteral("README")));
+            edit->setText(QStringLiteral("README"));
             QTest::keyClick(edit, Qt::Key_Return);
         }
         if (dialog->isVisible())
@@ -673,6 +688,7 @@ void TestForm1Actions::realDialogShowsNamesWithoutDot()
 
     QVERIFY(checked);
     QCOMPARE(title, QStringLiteral("Open"));
+    QCOMPARE(shownFolder, QDir(dir.path()).absolutePath());
     QCOMPARE(filterShown, QStringLiteral("All files (*.*)"));
     listed.sort();
     QCOMPARE(listed, (QStringList{QStringLiteral("README"), QStringLiteral("notes.txt")}));
