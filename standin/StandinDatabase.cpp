@@ -5,6 +5,13 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 namespace standin {
 
 namespace {
@@ -43,6 +50,125 @@ CREATE TABLE placements (
 )sql";
 
 QString sqliteMessage(sqlite3 *db) { return db ? QString::fromUtf8(sqlite3_errmsg(db)) : QStringLiteral("out of memory"); }
+
+// How long a reader waits for a writer before giving up.
+constexpr int BusyTimeoutMs = 5000;
+
+const QString ReadOnlyFileSystem = QStringLiteral("the file system is read-only");
+const QString DiskFull = QStringLiteral("the disk is full");
+const QString PermissionDenied = QStringLiteral("permission denied");
+const QString LockedByAnother = QStringLiteral("the database is locked by another process");
+
+// The reasons a person can act on, for the system errors that have one.
+QString knownReason(int error)
+{
+    switch (error) {
+    case EROFS:
+        return ReadOnlyFileSystem;
+    case ENOSPC:
+        return DiskFull;
+    case EACCES:
+    case EPERM:
+        return PermissionDenied;
+    default:
+        return QString();
+    }
+}
+
+QString systemReason(int error)
+{
+    const QString known = knownReason(error);
+    if (!known.isEmpty())
+        return known;
+    QString text = QString::fromLocal8Bit(std::strerror(error));
+    if (!text.isEmpty())
+        text[0] = text.at(0).toLower();
+    return text;
+}
+
+// What keeps this process from reading and writing the file (and, with
+// folder, from making the journal files beside it), found by asking the
+// system, which changes nothing. Empty when nothing is in the way.
+QString writeProblem(const QByteArray &file, const QByteArray &folder = QByteArray())
+{
+    struct statvfs fs {};
+    if (::statvfs(file.constData(), &fs) == 0 && (fs.f_flag & ST_RDONLY))
+        return ReadOnlyFileSystem;
+    if (::access(file.constData(), R_OK | W_OK) != 0)
+        return systemReason(errno);
+    if (!folder.isEmpty() && ::access(folder.constData(), W_OK | X_OK) != 0)
+        return systemReason(errno);
+    return QString();
+}
+
+// Why SQLite failed with rc. Its own words are often beside the point (a
+// folder in which the shared-memory file cannot be made shows as "attempt to
+// write a readonly database"), so the system is asked as well.
+QString sqliteReason(sqlite3 *db, int rc, const QByteArray &file, const QByteArray &folder)
+{
+    const int primary = rc & 0xFF;
+    if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED)
+        return LockedByAnother;
+    if (primary == SQLITE_FULL)
+        return DiskFull;
+    const QString known = knownReason(db ? sqlite3_system_errno(db) : 0);
+    if (!known.isEmpty())
+        return known;
+    if (primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM
+        || primary == SQLITE_IOERR) {
+        const QString problem = writeProblem(file, folder);
+        if (!problem.isEmpty())
+            return problem;
+    }
+    return sqliteMessage(db);
+}
+
+// The first 100 bytes of an SQLite file hold its header; the application id
+// and the user version are 32-bit big-endian numbers in it.
+constexpr qsizetype HeaderSize = 100;
+constexpr qsizetype UserVersionOffset = 60;
+constexpr qsizetype ApplicationIdOffset = 68;
+
+quint32 headerNumber(const char *header, qsizetype offset)
+{
+    const auto *b = reinterpret_cast<const unsigned char *>(header + offset);
+    return quint32(b[0]) << 24 | quint32(b[1]) << 16 | quint32(b[2]) << 8 | quint32(b[3]);
+}
+
+bool isOurHeader(const char *header, qsizetype size)
+{
+    static const char Magic[] = "SQLite format 3"; // with its NUL, 16 bytes
+    return size == HeaderSize && std::memcmp(header, Magic, sizeof Magic) == 0
+        && headerNumber(header, ApplicationIdOffset) == quint32(ApplicationId)
+        && headerNumber(header, UserVersionOffset) == quint32(SchemaVersion);
+}
+
+bool exists(const QByteArray &file)
+{
+    struct stat st {};
+    return ::lstat(file.constData(), &st) == 0;
+}
+
+// A shared-memory file that a working connection uses holds at least one
+// region of 32 KiB; a smaller one was never set up.
+constexpr qint64 ShmRegionSize = 32768;
+
+// Removes the -wal and -shm files that a failed open made beside the
+// database, and nothing that anyone else may be using.
+void removeJournalFilesMadeByUs(const QByteArray &file, bool hadWal, bool hadShm)
+{
+    const QByteArray wal = file + "-wal";
+    const QByteArray shm = file + "-shm";
+    struct stat st {};
+    if (!hadShm && ::lstat(shm.constData(), &st) == 0) {
+        if (!S_ISREG(st.st_mode) || st.st_size >= ShmRegionSize)
+            return;
+    }
+    if (!hadWal && ::lstat(wal.constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0)
+        ::unlink(wal.constData());
+    if (!hadShm && exists(shm))
+        ::unlink(shm.constData());
+}
 
 } // namespace
 
@@ -109,32 +235,32 @@ void StandinDatabase::create(const QString &path)
 {
     if (QFileInfo::exists(path) || QFileInfo(path).isSymLink())
         throw DatabaseError(QStringLiteral("%1: the file already exists").arg(path));
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
     {
         // Claim the name first, so that a file made meanwhile by someone else
         // is neither used nor removed.
-        QFile claim(path);
-        if (!claim.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (QFileInfo::exists(path))
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            const int error = errno;
+            if (error == EEXIST)
                 throw DatabaseError(QStringLiteral("%1: the file already exists").arg(path));
-            throw DatabaseError(QStringLiteral("%1: cannot create the database: %2").arg(path, claim.errorString()));
+            throw DatabaseError(QStringLiteral("%1: cannot create the database: %2").arg(path, systemReason(error)));
         }
+        ::close(fd);
     }
     sqlite3 *db = nullptr;
-    const QByteArray name = path.toUtf8();
     int rc = sqlite3_open_v2(name.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     QString problem;
     if (rc == SQLITE_OK) {
+        sqlite3_extended_result_codes(db, 1);
         const QByteArray setup = QByteArray("PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; BEGIN IMMEDIATE; ")
             + Schema + "PRAGMA application_id=" + QByteArray::number(ApplicationId)
             + "; PRAGMA user_version=" + QByteArray::number(SchemaVersion) + "; COMMIT;";
-        char *error = nullptr;
-        rc = sqlite3_exec(db, setup.constData(), nullptr, nullptr, &error);
-        if (rc != SQLITE_OK)
-            problem = QString::fromUtf8(error ? error : "unknown error");
-        sqlite3_free(error);
-    } else {
-        problem = sqliteMessage(db);
+        rc = sqlite3_exec(db, setup.constData(), nullptr, nullptr, nullptr);
     }
+    if (rc != SQLITE_OK)
+        problem = sqliteReason(db, rc, name, folder);
     sqlite3_close(db);
     if (!problem.isEmpty()) {
         // Leave no half-made database behind.
@@ -146,41 +272,93 @@ void StandinDatabase::create(const QString &path)
 
 StandinDatabase::StandinDatabase(const QString &path) : path_(QFileInfo(path).absoluteFilePath())
 {
-    if (!QFileInfo(path).isFile())
-        throw DatabaseError(QStringLiteral("%1: no such database file").arg(path));
-    const QByteArray name = path.toUtf8();
-    if (sqlite3_open_v2(name.constData(), &db_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        const QString message = sqliteMessage(db_);
-        sqlite3_close(db_);
-        db_ = nullptr;
-        throw DatabaseError(QStringLiteral("%1: cannot open the database: %2").arg(path, message));
+    // Whatever is refused here is left exactly as it was: the file is read
+    // with plain system calls until it is known to be ours and writable, so
+    // that SQLite never rolls back another program's journal, switches its
+    // journal mode, or makes journal files beside a file it then cannot use.
+    const QByteArray name = QFile::encodeName(path);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    const auto cannotOpen = [&path](const QString &reason) {
+        return DatabaseError(QStringLiteral("%1: cannot open the database: %2").arg(path, reason));
+    };
+    const auto notOurs = [&path] { return DatabaseError(QStringLiteral("%1: not a stand-in ACT! database").arg(path)); };
+
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            throw DatabaseError(QStringLiteral("%1: no such database file").arg(path));
+        throw cannotOpen(systemReason(error));
     }
-    sqlite3_busy_timeout(db_, 5000);
-    sqlite3_extended_result_codes(db_, 1);
-    try {
-        qint64 appId = 0;
-        qint64 version = 0;
-        {
-            Statement s(*this, "PRAGMA application_id");
-            if (s.step())
-                appId = s.integer(0);
-        }
-        {
-            Statement s(*this, "PRAGMA user_version");
-            if (s.step())
-                version = s.integer(0);
-        }
-        if (appId != ApplicationId || version != SchemaVersion)
-            throw DatabaseError(QStringLiteral("%1: not a stand-in ACT! database").arg(path));
-        exec("PRAGMA journal_mode=WAL");
-        exec("PRAGMA synchronous=FULL");
-    } catch (const DatabaseError &error) {
+    if (!S_ISREG(st.st_mode))
+        throw DatabaseError(QStringLiteral("%1: no such database file").arg(path));
+    {
+        const int fd = ::open(name.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw cannotOpen(systemReason(errno));
+        char header[HeaderSize];
+        const ssize_t got = ::pread(fd, header, sizeof header, 0);
+        const int error = errno;
+        // Closed before SQLite opens the file: closing any descriptor of a
+        // file drops every lock this process holds on it.
+        ::close(fd);
+        if (got < 0)
+            throw cannotOpen(systemReason(error));
+        if (!isOurHeader(header, got))
+            throw notOurs();
+    }
+    // A database served from a read-only mount or a write-protected file
+    // could not take a single write; it is refused with the reason.
+    const QString problem = writeProblem(name);
+    if (!problem.isEmpty())
+        throw cannotOpen(problem);
+
+    const bool hadWal = exists(name + "-wal");
+    const bool hadShm = exists(name + "-shm");
+    // Closes the connection and clears up after it; returns error.
+    const auto refuse = [&](const DatabaseError &error) {
         sqlite3_close(db_);
         db_ = nullptr;
-        // A file that is not SQLite at all reports "file is not a database".
-        if (QString::fromUtf8(error.what()).contains(QLatin1String("not a stand-in")))
-            throw;
-        throw DatabaseError(QStringLiteral("%1: not a stand-in ACT! database").arg(path));
+        removeJournalFilesMadeByUs(name, hadWal, hadShm);
+        return error;
+    };
+    const auto failed = [&](int rc) { return refuse(cannotOpen(sqliteReason(db_, rc, name, folder))); };
+    int rc = sqlite3_open_v2(name.constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK)
+        throw failed(rc);
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, BusyTimeoutMs);
+    // SQLite opens a file that it may not write read-only, without a word.
+    if (sqlite3_db_readonly(db_, "main") == 1) {
+        const QString why = writeProblem(name, folder);
+        throw refuse(cannotOpen(why.isEmpty() ? PermissionDenied : why));
+    }
+
+    // The header seen above may be older than the log: ask SQLite too.
+    const auto number = [this](const char *sql, qint64 *value) {
+        sqlite3_stmt *stmt = nullptr;
+        int result = sqlite3_prepare_v2(db_, sql, -1, &stmt, nullptr);
+        if (result == SQLITE_OK) {
+            result = sqlite3_step(stmt);
+            if (result == SQLITE_ROW) {
+                *value = sqlite3_column_int64(stmt, 0);
+                result = SQLITE_OK;
+            }
+        }
+        sqlite3_finalize(stmt);
+        return result;
+    };
+    qint64 appId = 0;
+    qint64 version = 0;
+    if ((rc = number("PRAGMA application_id", &appId)) != SQLITE_OK
+        || (rc = number("PRAGMA user_version", &version)) != SQLITE_OK)
+        throw failed(rc);
+    if (appId != ApplicationId || version != SchemaVersion)
+        throw refuse(notOurs());
+    for (const char *sql : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=FULL"}) {
+        rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+        if (rc != SQLITE_OK)
+            throw failed(rc);
     }
 }
 
