@@ -11,6 +11,10 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <cstdio>
+
+#include <unistd.h>
+
 namespace platform {
 
 QString displayText(const QString &text)
@@ -118,23 +122,36 @@ void QtPlatformServices::SetForegroundWindow(QWidget *window)
 
 QString QtPlatformServices::lockFilePath()
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (folder.isEmpty())
-        folder = QDir::tempPath();
-    return folder + QStringLiteral("/Pennaroc.lock");
+    // The folder as the environment names it. QStandardPaths would put a
+    // folder of its own in /tmp when the variable is unset, or when the
+    // folder's permissions are not exactly 0700, and leave it behind; and
+    // two copies must agree on the path whatever the folder is like. A
+    // relative path counts as unset, as the XDG rules say.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (QDir::isAbsolutePath(runtime))
+        return QDir::cleanPath(runtime) + QStringLiteral("/Pennaroc.lock");
+    return QDir::tempPath() + QStringLiteral("/Pennaroc-%1.lock").arg(::geteuid());
 }
 
 bool QtPlatformServices::AnotherInstanceRunning()
 {
-    if (lockTaken_)
+    // The first call takes the lock, held for the whole run.
+    if (!lock_)
+        lock_ = std::make_unique<SingleInstanceLock>(lockFilePath());
+    switch (lock_->tryLock()) {
+    case SingleInstanceLock::State::HeldElsewhere:
+        return true;
+    case SingleInstanceLock::State::Unavailable:
+        // Only a running copy keeps this one from starting.
+        std::fprintf(stderr, "Pennaroc: cannot lock %s: %s; starting without the check for another copy\n",
+                     QFile::encodeName(lock_->path()).constData(), lock_->problem().toLocal8Bit().constData());
+        std::fflush(stderr);
         return false;
-    if (!lock_) {
-        lock_ = std::make_unique<QLockFile>(lockFilePath());
-        // Held for the whole run; a lock left by a killed copy is taken over.
-        lock_->setStaleLockTime(0);
+    case SingleInstanceLock::State::Held:
+    case SingleInstanceLock::State::NotTried:
+        break;
     }
-    lockTaken_ = lock_->tryLock(0);
-    return !lockTaken_;
+    return false;
 }
 
 QString QtPlatformServices::ProgramFolder()

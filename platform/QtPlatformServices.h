@@ -1,8 +1,7 @@
 #pragma once
 
 #include "platform/PlatformServices.h"
-
-#include <QLockFile>
+#include "platform/SingleInstanceLock.h"
 
 #include <memory>
 
@@ -24,12 +23,14 @@ public:
     QString ProgramFolder() override;
     QString ExecutableName() override;
 
-    // Where the single-instance lock lives: the user's runtime folder.
+    // Where the single-instance lock lives: the user's runtime folder
+    // ($XDG_RUNTIME_DIR), or without one the temporary folder, under a name
+    // of the user's own. Nothing is created on the way.
     static QString lockFilePath();
 
 private:
-    std::unique_ptr<QLockFile> lock_;
-    bool lockTaken_ = false;
+    // An flock, not a QLockFile: see SingleInstanceLock.h.
+    std::unique_ptr<SingleInstanceLock> lock_;
 };
 
 // The folder the Open File dialog starts in for an initial folder: the folder

@@ -1,21 +1,30 @@
 // The real desktop services: how a message box's style value becomes
 // buttons, icon and default button, what each way of answering returns, how
 // carriage returns are shown, and which requests reach the desktop as
-// addresses and which as files.
+// addresses and which as files; where the single-instance lock lives, and
+// that only a live copy holding it refuses a start.
 
 #include "platform/QtPlatformServices.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
 
 #include <functional>
+#include <memory>
+
+#include <unistd.h>
 
 namespace {
 
@@ -75,6 +84,10 @@ private Q_SLOTS:
     void lineBreaksShown();
     void shellTargets_data();
     void shellTargets();
+    void lockPath_data();
+    void lockPath();
+    void onlyALiveCopyRefuses_data();
+    void onlyALiveCopyRefuses();
 };
 
 void TestQtPlatformServices::messageBoxStyles_data()
@@ -211,6 +224,91 @@ void TestQtPlatformServices::shellTargets()
         QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
     QCOMPARE(recorder.urls.size(), 1);
     QCOMPARE(recorder.urls[0], url);
+}
+
+void TestQtPlatformServices::lockPath_data()
+{
+    // A null runtime value means the variable is unset; an empty expected
+    // path means the temporary folder's own name for this user.
+    QTest::addColumn<QByteArray>("runtime");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("runtime folder") << QByteArray("/RUNTIME/user") << QStringLiteral("/RUNTIME/user/Pennaroc.lock");
+    QTest::newRow("trailing slash") << QByteArray("/RUNTIME/user/") << QStringLiteral("/RUNTIME/user/Pennaroc.lock");
+    QTest::newRow("not yet made") << QByteArray("/RUNTIME/missing") << QStringLiteral("/RUNTIME/missing/Pennaroc.lock");
+    QTest::newRow("unset") << QByteArray() << QString();
+    QTest::newRow("empty") << QByteArray("") << QString();
+    QTest::newRow("relative") << QByteArray("run/user") << QString();
+}
+
+void TestQtPlatformServices::lockPath()
+{
+    QFETCH(QByteArray, runtime);
+    QFETCH(QString, expected);
+    // Everything lives in a fresh temporary folder, which must stay empty:
+    // finding the path makes no folder, there or anywhere.
+    QTemporaryDir scratch;
+    QVERIFY(scratch.isValid());
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    const QByteArray savedTemp = qgetenv("TMPDIR");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
+        qputenv("TMPDIR", savedTemp);
+    });
+    QVERIFY(QDir().mkdir(scratch.filePath(QStringLiteral("user"))));
+    runtime.replace("/RUNTIME", QFile::encodeName(scratch.path()));
+    expected.replace(QStringLiteral("/RUNTIME"), scratch.path());
+    if (runtime.isNull())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtime);
+    qputenv("TMPDIR", QFile::encodeName(scratch.path()));
+    if (expected.isEmpty())
+        expected = scratch.path() + QStringLiteral("/Pennaroc-%1.lock").arg(::geteuid());
+
+    QCOMPARE(platform::QtPlatformServices::lockFilePath(), expected);
+    QCOMPARE(QDir(scratch.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+             QStringList{QStringLiteral("user")});
+    QVERIFY(QDir(scratch.filePath(QStringLiteral("user"))).isEmpty());
+}
+
+void TestQtPlatformServices::onlyALiveCopyRefuses_data()
+{
+    QTest::addColumn<QByteArray>("leftover");
+    QTest::newRow("no file") << QByteArray();
+    QTest::newRow("empty file") << QByteArray("");
+    QTest::newRow("garbled file") << QByteArray("\x01\x02 garbage\n\n\n");
+    QTest::newRow("a pid that runs") << QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+}
+
+void TestQtPlatformServices::onlyALiveCopyRefuses()
+{
+    QFETCH(QByteArray, leftover);
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString path = platform::QtPlatformServices::lockFilePath();
+    if (!leftover.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(leftover), leftover.size());
+    }
+
+    auto first = std::make_unique<platform::QtPlatformServices>();
+    QVERIFY(!first->AnotherInstanceRunning());
+    // Asking again changes nothing for the copy that holds the lock.
+    QVERIFY(!first->AnotherInstanceRunning());
+    {
+        platform::QtPlatformServices second;
+        QVERIFY(second.AnotherInstanceRunning());
+    }
+    // The refused copy left the lock as it was; the first copy's end frees it.
+    QVERIFY(QFileInfo::exists(path));
+    first.reset();
+    QVERIFY(!QFileInfo::exists(path));
+    platform::QtPlatformServices third;
+    QVERIFY(!third.AnotherInstanceRunning());
 }
 
 QTEST_MAIN(TestQtPlatformServices)
