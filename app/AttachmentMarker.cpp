@@ -24,6 +24,27 @@ qint32 inStr(qint32 from, const QString &text, QChar c)
     }
 }
 
+// 1-based position of the first "[" of the last run of two or more "["
+// that ends before the 1-based position before; 0 when there is none at or
+// after the 1-based position from.
+qint32 lastOpening(qint32 from, qint32 before, const QString &text)
+{
+    qsizetype at = qsizetype(before) - 2; // 0-based, the character before the closing
+    const qsizetype first = qsizetype(from) - 1;
+    while (at >= first) {
+        at = text.lastIndexOf(u'[', at);
+        if (at < first)
+            return 0;
+        qsizetype runStart = at;
+        while (runStart > 0 && text.at(runStart - 1) == u'[')
+            --runStart;
+        if (at - runStart >= 1)
+            return host::toInt32(runStart + 1);
+        at = runStart - 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 QString trimSpaces(const QString &text)
@@ -45,6 +66,8 @@ AttachmentMarker ReadAttachment(const QString &text)
     marker.MarkerStart = inStr(1, text, u'[');
     marker.MarkerEnd = inStr(marker.MarkerStart + 1, text, u']');
     if (marker.MarkerStart > 0 && marker.MarkerEnd > 0) {
+        // The first "[[" is one of the runs looked at, so one is always found.
+        marker.MarkerStart = lastOpening(marker.MarkerStart, marker.MarkerEnd, text);
         marker.hasAttachment = true;
         marker.path = text.mid(marker.MarkerStart + 1, marker.MarkerEnd - marker.MarkerStart - 2);
     }
@@ -84,6 +107,12 @@ QString ComposeAttachment(const QString &strippedText, const QString &path)
     text.append(path);
     text.append(ClosingMarker);
     return text;
+}
+
+bool PathFitsMarker(const QString &path)
+{
+    const AttachmentMarker marker = ReadAttachment(ComposeAttachment(QString(), path));
+    return marker.hasAttachment && marker.path == path;
 }
 
 } // namespace app

@@ -9,8 +9,8 @@
 namespace app {
 
 struct AttachmentMarker {
-    qint32 MarkerStart = 0; // position of the first "[["
-    qint32 MarkerEnd = 0;   // position of the first "]]" after it
+    qint32 MarkerStart = 0; // position of the "[[" that opens the marker
+    qint32 MarkerEnd = 0;   // position of the first "]]" that closes it
     bool hasAttachment = false;
     QString path;           // everything strictly between the markers, untrimmed
 };
@@ -20,7 +20,11 @@ struct AttachmentMarker {
 QString trimSpaces(const QString &text);
 
 // The reading rule. A text that is empty or holds only spaces has no marker
-// and both positions stay 0.
+// and both positions stay 0. Otherwise the closing "]]" is the first one
+// after the first "[[", and the opening "[[" is the last one before that
+// closing: a stray "[[" that the user typed earlier in the text is ordinary
+// text, not the start of the marker. A run of more than two "[" counts from
+// its first two, so that a path beginning with "[" reads back whole.
 AttachmentMarker ReadAttachment(const QString &text);
 
 // The text without the marker found at markerStart..markerEnd, trimmed of
@@ -30,5 +34,10 @@ QString StripAttachment(const QString &text, qint32 markerStart, qint32 markerEn
 
 // The writing rule: the stripped text, one space and the new marker.
 QString ComposeAttachment(const QString &strippedText, const QString &path);
+
+// True when a marker written for path reads back as exactly that path. A
+// path that holds "[[" or "]]", or ends with "]", would be cut or misread,
+// and is never written.
+bool PathFitsMarker(const QString &path);
 
 } // namespace app

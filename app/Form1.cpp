@@ -399,7 +399,7 @@ void Form1::cmdOK_Click()
         at(10260);
         if (optAction[1]->isChecked()) {
             at(10280);
-            QString text = strippedDetails();
+            QString text = strippedDetails(rereadDetails());
             at(10280);
             const qint32 result = SetDetails(CurrentRow, text);
             if (result != 0) {
@@ -416,19 +416,17 @@ void Form1::cmdOK_Click()
         at(10420);
         if (optAction[2]->isChecked()) {
             at(10440);
-            if (optAction[0]->isEnabled()) {
+            // Whether a file is attached is decided from the field as it is
+            // now: another writer may have attached one since start-up.
+            const AttachmentMarker attached = ReadAttachment(rereadDetails());
+            std::optional<QString> agreedToReplace;
+            if (attached.hasAttachment) {
                 at(10460);
-                const QString question =
-                    QStringLiteral("There is already a file attached to this sale/opportunity. Attaching a new one "
-                                   "will remove the current attachment.")
-                    + QChar(u'\r') + QStringLiteral("Are you sure you want to continue?");
                 at(10480);
-                const int answer = desktop_.MsgBox(question, platform::vbYesNo | platform::vbExclamation
-                                                                 | platform::vbDefaultButton2,
-                                                   product::applicationTitle());
-                at(10500);
-                if (answer != platform::vbYes)
+                if (!userAgreesToReplace())
                     return;
+                at(10500);
+                agreedToReplace = attached.path;
             }
             at(10540);
             platform::OpenFileRequest dlgOpen;
@@ -455,35 +453,77 @@ void Form1::cmdOK_Click()
             if (!chosen)
                 return;
             at(10760);
+            // A path the marker cannot hold would be stored unreadable:
+            // refuse it before anything is written, and keep the window.
+            if (!PathFitsMarker(*chosen)) {
+                desktop_.MsgBox(QStringLiteral("The file cannot be attached, because its path contains \"[[\" or "
+                                               "\"]]\" or ends with \"]\":")
+                                    + QChar(u'\r') + QChar(u'\r') + *chosen + QChar(u'\r') + QChar(u'\r')
+                                    + QStringLiteral("The Details field marks the attachment with these characters, "
+                                                     "so this path could not be read back. Rename the file or its "
+                                                     "folder, then attach it again."),
+                                platform::vbExclamation, product::applicationTitle());
+                return;
+            }
+            const QString attachedBefore = AttachmentPath;
             AttachmentPath = *chosen;
             at(10800);
-            WriteAttachment(AttachmentPath);
+            if (!WriteAttachment(AttachmentPath, agreedToReplace)) {
+                // Nothing was written: Open still means the file attached before.
+                AttachmentPath = attachedBefore;
+                return;
+            }
             at(10820);
             unloadWindow();
         }
     });
 }
 
-QString Form1::strippedDetails()
+QString Form1::rereadDetails()
 {
     const QString current = SalesList->GetField(host::DetailsField, CurrentRow);
     if (unloaded_)
         throw WindowUnloaded{};
+    return current;
+}
+
+QString Form1::strippedDetails(const QString &current) const
+{
     if (current == DetailsText)
         return StripAttachment(DetailsText, MarkerStart, MarkerEnd);
     const AttachmentMarker marker = ReadAttachment(current);
     return StripAttachment(current, marker.MarkerStart, marker.MarkerEnd);
 }
 
-void Form1::WriteAttachment(const QString &path)
+bool Form1::userAgreesToReplace()
 {
-    QString text = ComposeAttachment(strippedDetails(), path);
+    const QString question =
+        QStringLiteral("There is already a file attached to this sale/opportunity. Attaching a new one will remove "
+                       "the current attachment.")
+        + QChar(u'\r') + QStringLiteral("Are you sure you want to continue?");
+    const int answer = desktop_.MsgBox(question, platform::vbYesNo | platform::vbExclamation | platform::vbDefaultButton2,
+                                       product::applicationTitle());
+    if (unloaded_)
+        throw WindowUnloaded{};
+    return answer == platform::vbYes;
+}
+
+bool Form1::WriteAttachment(const QString &path, const std::optional<QString> &agreedToReplace)
+{
+    const QString current = rereadDetails();
+    // A file attached by another writer while the Open File dialog was open
+    // is not replaced without asking.
+    const AttachmentMarker attached = ReadAttachment(current);
+    if (attached.hasAttachment && agreedToReplace != attached.path && !userAgreesToReplace())
+        return false;
+    QString text = ComposeAttachment(strippedDetails(current), path);
     const qint32 result = SetDetails(CurrentRow, text);
     if (unloaded_)
         throw WindowUnloaded{};
     if (result != 0)
         desktop_.MsgBox(QStringLiteral("Unable to modify the Details field."), platform::vbOKOnly,
                         QStringLiteral("Operation aborted"));
+    return true;
 }
 
 qint32 Form1::SetDetails(qint32 &row, QString &text)

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 class QAction;
 class QGroupBox;
@@ -113,13 +114,19 @@ private:
     // Sets tmr1's interval; 0 stops it.
     void setTimerInterval(int milliseconds);
     void selectOption(int index, bool selected);
-    // The attachment actions' writes.
-    void WriteAttachment(const QString &path);
+    // The attachment actions' writes. WriteAttachment asks before replacing
+    // an attachment that the user has not agreed to replace (agreedToReplace
+    // holds the path the user agreed to), and is false when the answer was
+    // No and nothing was written.
+    bool WriteAttachment(const QString &path, const std::optional<QString> &agreedToReplace);
     qint32 SetDetails(qint32 &row, QString &text);
-    // The Details text without its marker, ready to be written. The field is
-    // read again first: when it changed in ACT! since start-up, the marker
-    // is found afresh in the current text, so that the change survives.
-    QString strippedDetails();
+    // The current record's Details field as it is now. Every write starts
+    // from it, so that a change made in ACT! since start-up survives.
+    QString rereadDetails();
+    // That text without its marker, ready to be written.
+    QString strippedDetails(const QString &current) const;
+    // The replace question; true on Yes.
+    bool userAgreesToReplace();
     platform::ErrorTrap makeTrap(const QString &label);
     // Runs a trapped procedure's body; a failure is reported unless the
     // window has unloaded meanwhile.

@@ -15,6 +15,8 @@ private Q_SLOTS:
     void positions();
     void stripIgnoresPositionsThatAreNoMarker_data();
     void stripIgnoresPositionsThatAreNoMarker();
+    void pathFitsMarker_data();
+    void pathFitsMarker();
     void trimSpacesOnlyTrimsSpaces_data();
     void trimSpacesOnlyTrimsSpaces();
 };
@@ -56,9 +58,27 @@ void TestAttachmentMarker::roundTrip_data()
                                                   << "a ]] b [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("closing before opening is text") << "]] x [[" << false << "" << "]] x [["
                                                     << "]] x [[ [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("stray opening joins a later marker")
-        << "see [[ typo then [[C:\\a.txt]]" << true << " typo then [[C:\\a.txt" << "see"
-        << "see [[C:\\Docs\\Quote.doc]]";
+    // A "[[" that the user typed stays the user's text: the marker opens at
+    // the last "[[" before its closing.
+    QTest::newRow("stray opening before a marker stays text")
+        << "see [[ typo then [[C:\\a.txt]]" << true << "C:\\a.txt" << "see [[ typo then"
+        << "see [[ typo then [[C:\\Docs\\Quote.doc]]";
+    QTest::newRow("stray opening, marker between words")
+        << "Price [[ to confirm with the client [[/x/real.txt]] end" << true << "/x/real.txt"
+        << "Price [[ to confirm with the client  end"
+        << "Price [[ to confirm with the client  end [[C:\\Docs\\Quote.doc]]";
+    QTest::newRow("several stray openings") << "a [[ b [[ c [[p]]" << true << "p" << "a [[ b [[ c"
+                                            << "a [[ b [[ c [[C:\\Docs\\Quote.doc]]";
+    QTest::newRow("stray opening touching a word") << "[[a[[b]]" << true << "b" << "[[a"
+                                                   << "[[a [[C:\\Docs\\Quote.doc]]";
+    QTest::newRow("stray run of three, then a marker") << "x [[[ y [[p]]" << true << "p" << "x [[[ y"
+                                                       << "x [[[ y [[C:\\Docs\\Quote.doc]]";
+    QTest::newRow("stray opening, then a path beginning with [")
+        << "x [[ y [[[p]]" << true << "[p" << "x [[ y" << "x [[ y [[C:\\Docs\\Quote.doc]]";
+    QTest::newRow("a lone [ between the markers is path")
+        << "x [[ y [[a[b]]" << true << "a[b" << "x [[ y" << "x [[ y [[C:\\Docs\\Quote.doc]]";
+    QTest::newRow("stray opening after the marker is text")
+        << "x [[p]] y [[ z" << true << "p" << "x  y [[ z" << "x  y [[ z [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("path holding ]] is cut at it") << "x [[C:\\a]]b.txt]]" << true << "C:\\a" << "x b.txt]]"
                                                    << "x b.txt]] [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("path ending in ] loses it to the closing marker")
@@ -113,6 +133,9 @@ void TestAttachmentMarker::positions_data()
     QTest::newRow("opening marker without closing one") << "x [[y" << 3 << 0;
     QTest::newRow("closing found only after the opening") << "]] [[a]]" << 4 << 7;
     QTest::newRow("supplementary characters count as two") << QStringLiteral("\U0001F600[[a]]") << 3 << 6;
+    QTest::newRow("stray opening: the last one before the closing") << "x [[ y [[z]]" << 8 << 11;
+    QTest::newRow("run of three opens at its first two") << "x [[ [[[z]]" << 6 << 10;
+    QTest::newRow("stray opening without any closing") << "x [[ y [[z" << 3 << 0;
 }
 
 void TestAttachmentMarker::positions()
@@ -147,6 +170,38 @@ void TestAttachmentMarker::stripIgnoresPositionsThatAreNoMarker()
     QCOMPARE(StripAttachment(text, start, end), text);
     // With the real positions the same text is stripped and trimmed.
     QCOMPARE(StripAttachment(text, 5, 8), QStringLiteral("a  c"));
+}
+
+// Which chosen paths can be written so that they read back whole.
+void TestAttachmentMarker::pathFitsMarker_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("fits");
+    QTest::newRow("plain") << "/home/u/Quote.odt" << true;
+    QTest::newRow("a lone bracket of each kind") << "/home/u/a[1]b.txt" << true;
+    QTest::newRow("begins with [") << "[draft] quote.txt" << true;
+    QTest::newRow("ends with [") << "/home/u/a[" << true;
+    QTest::newRow("] at the start") << "]x" << true;
+    QTest::newRow("spaces, line breaks and marks")
+        << QStringLiteral(" /home/u/n\u00e9e\r\nz \U0001F4CE \"q\" ") << true;
+    QTest::newRow("holds ]]") << "/home/u/report]]final.txt" << false;
+    QTest::newRow("holds [[") << "/home/u/[[old/a.txt" << false;
+    QTest::newRow("holds [[[") << "/home/u/a[[[b.txt" << false;
+    QTest::newRow("ends with ]") << "/home/u/scan[2]" << false;
+    QTest::newRow("ends with ]]") << "/home/u/scan[[2]]" << false;
+}
+
+void TestAttachmentMarker::pathFitsMarker()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, fits);
+    QCOMPARE(app::PathFitsMarker(path), fits);
+    // Whatever the user's text before it, a fitting path reads back whole.
+    for (const QString &before : {QString(), QStringLiteral("Price [[ to confirm"), QStringLiteral("a ]] b [[ c")}) {
+        const app::AttachmentMarker marker = ReadAttachment(ComposeAttachment(before, path));
+        QCOMPARE(marker.hasAttachment, true);
+        QCOMPARE(marker.path == path, fits);
+    }
 }
 
 void TestAttachmentMarker::trimSpacesOnlyTrimsSpaces_data()

@@ -1,3 +1,4 @@
+#include "app/AttachmentMarker.h"
 #include "app/Form1.h"
 #include "platform/ProgramState.h"
 #include "platform/QtPlatformServices.h"
@@ -95,6 +96,11 @@ QString setFieldCall(const QString &text)
 }
 const QString ReRead = QStringLiteral("SalesList.GetField(36,3)");
 
+QString ReadAttachmentPath(const QString &text)
+{
+    return app::ReadAttachment(text).path;
+}
+
 // A desktop whose dialogs and shell are real, apart from the single-copy
 // lock and window activation, which belong to the running program.
 class RealDialogs : public platform::QtPlatformServices {
@@ -120,6 +126,10 @@ private Q_SLOTS:
     void refusedWrites();
     void editsMadeInActSurvive_data();
     void editsMadeInActSurvive();
+    void replaceQuestionFollowsTheField_data();
+    void replaceQuestionFollowsTheField();
+    void pathsTheMarkerCannotHoldAreRefused_data();
+    void pathsTheMarkerCannotHoldAreRefused();
     void hostFailuresAreReported_data();
     void hostFailuresAreReported();
     void unreadableSettingsAreReported();
@@ -160,7 +170,9 @@ void TestForm1Actions::markerRules_data()
     QTest::newRow("spaces only") << "   " << 2 << "    [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("trailing spaces kept") << "note  " << 2 << "note   [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("closing marker alone") << "x ]] y" << 2 << "x ]] y [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("stray opening marker swallows text") << "a [[ b [[/p]] c" << 1 << "a  c";
+    QTest::newRow("stray opening marker stays the user's text") << "a [[ b [[/p]] c" << 1 << "a [[ b  c";
+    QTest::newRow("stray opening marker, attach") << "Price [[ to confirm [[/x/real.txt]] end" << 2
+                                                  << "Price [[ to confirm  end [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("path holding ]] leaves its rest") << "[[/a]]b]]" << 1 << "b]]";
     QTest::newRow("text after the marker moves before it") << "x [[/old]] y" << 2 << "x  y [[C:\\Docs\\Quote.doc]]";
     QTest::newRow("tabs and line breaks stay") << "\tx\r\n [[/p]]\n" << 2 << "\tx\r\n \n [[C:\\Docs\\Quote.doc]]";
@@ -180,7 +192,9 @@ void TestForm1Actions::markerRules()
     rig.ok();
 
     QCOMPARE(rig.written(), after);
-    QCOMPARE(rig.host.calls, (QStringList{ReRead, setFieldCall(after)}));
+    // Attach reads the field before its question and again before writing.
+    QCOMPARE(rig.host.calls, (action == 2 ? QStringList{ReRead, ReRead, setFieldCall(after)}
+                                          : QStringList{ReRead, setFieldCall(after)}));
     QCOMPARE(rig.form->isUnloaded(), true);
     QCOMPARE(rig.ended->size(), 1);
     // Attaching over an attachment asks once; nothing else is shown.
@@ -269,7 +283,7 @@ void TestForm1Actions::replaceQuestion()
     QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc"));
     if (answer == platform::vbNo) {
         QVERIFY(rig.desktop.openFileRequests.isEmpty());
-        QVERIFY(rig.host.calls.isEmpty());
+        QCOMPARE(rig.host.calls, QStringList{ReRead});
         QVERIFY(!form.isUnloaded());
         QCOMPARE(rig.selected(), 2);
         QCOMPARE(rig.written(), QStringLiteral("Call back [[/old.txt]] soon"));
@@ -328,7 +342,7 @@ void TestForm1Actions::cancelIsSilent()
     rig.ok();
     QCOMPARE(rig.desktop.openFileRequests.size(), 1);
     QCOMPARE(rig.desktop.messages.size(), 1); // the question, nothing after it
-    QVERIFY(rig.host.calls.isEmpty());
+    QCOMPARE(rig.host.calls, QStringList{ReRead});
     QVERIFY(!form.isUnloaded());
     QCOMPARE(rig.selected(), 2);
     QCOMPARE(form.attachmentPath(), QStringLiteral("/old.txt"));
@@ -420,8 +434,128 @@ void TestForm1Actions::editsMadeInActSurvive()
         rig.host.details[3] = edited;
     rig.choose(action);
     rig.ok();
-    QCOMPARE(rig.host.calls, (QStringList{ReRead, setFieldCall(after)}));
+    QCOMPARE(rig.host.calls, (action == 2 ? QStringList{ReRead, ReRead, setFieldCall(after)}
+                                          : QStringList{ReRead, setFieldCall(after)}));
     QCOMPARE(form.detailsText(), QStringLiteral("Call back [[/old.txt]]"));
+    QVERIFY(form.isUnloaded());
+}
+
+// Another writer may attach or remove a file while the window is open: the
+// question is asked whenever the field about to be replaced holds a marker
+// that the user has not agreed to replace.
+void TestForm1Actions::replaceQuestionFollowsTheField_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("beforeOk");     // the field when OK is pressed; "=" unchanged
+    QTest::addColumn<QString>("duringDialog"); // the field once the file is chosen; "=" unchanged
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<QString>("after");        // the field at the end
+    QTest::addColumn<bool>("closed");
+
+    const QList<int> yes{platform::vbYes}, no{platform::vbNo}, yesNo{platform::vbYes, platform::vbNo},
+        yesYes{platform::vbYes, platform::vbYes};
+    QTest::newRow("attached before OK, No") << "Call back" << "Call back [[/theirs.txt]]" << "=" << no << 1
+                                            << "Call back [[/theirs.txt]]" << false;
+    QTest::newRow("attached before OK, Yes") << "Call back" << "Call back [[/theirs.txt]]" << "=" << yes << 1
+                                             << "Call back [[/new.txt]]" << true;
+    QTest::newRow("attached during the dialog, No") << "Call back" << "=" << "Call back [[/theirs.txt]]" << no << 1
+                                                    << "Call back [[/theirs.txt]]" << false;
+    QTest::newRow("attached during the dialog, Yes") << "Call back" << "=" << "Call back [[/theirs.txt]]" << yes
+                                                     << 1 << "Call back [[/new.txt]]" << true;
+    QTest::newRow("removed before OK: nothing to ask") << "Call back [[/old.txt]]" << "Call back" << "=" << no << 0
+                                                       << "Call back [[/new.txt]]" << true;
+    QTest::newRow("agreed, then the same file with new text") << "Call back [[/old.txt]]" << "="
+                                                              << "Call back, signed [[/old.txt]]" << yes << 1
+                                                              << "Call back, signed [[/new.txt]]" << true;
+    QTest::newRow("agreed, then another file: asked again, No")
+        << "Call back [[/old.txt]]" << "=" << "Call back [[/theirs.txt]]" << yesNo << 2
+        << "Call back [[/theirs.txt]]" << false;
+    QTest::newRow("agreed, then another file: asked again, Yes")
+        << "Call back [[/old.txt]]" << "=" << "Call back [[/theirs.txt]]" << yesYes << 2 << "Call back [[/new.txt]]"
+        << true;
+}
+
+void TestForm1Actions::replaceQuestionFollowsTheField()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, beforeOk);
+    QFETCH(QString, duringDialog);
+    QFETCH(QList<int>, answers);
+    QFETCH(int, questions);
+    QFETCH(QString, after);
+    QFETCH(bool, closed);
+
+    Rig rig(start);
+    rig.desktop.msgBoxAnswers = answers;
+    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
+    if (duringDialog != u"=")
+        rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) { rig.host.details[3] = duringDialog; };
+    app::Form1 &form = rig.load();
+    if (beforeOk != u"=")
+        rig.host.details[3] = beforeOk;
+    rig.choose(2);
+    rig.ok();
+
+    QCOMPARE(rig.desktop.messages.size(), questions);
+    for (const ScriptedPlatform::Message &message : rig.desktop.messages) {
+        QCOMPARE(message.text, Question);
+        QCOMPARE(message.style, 308);
+    }
+    QCOMPARE(rig.written(), after);
+    QCOMPARE(rig.host.countOf(QStringLiteral("SalesList.SetField")), closed ? 1 : 0);
+    QCOMPARE(form.isUnloaded(), closed);
+    if (!closed) {
+        // The window stays as it was, ready for another choice.
+        QCOMPARE(rig.selected(), 2);
+        QCOMPARE(form.attachmentPath(), ReadAttachmentPath(start));
+    }
+}
+
+// A chosen path that the marker cannot hold is refused before anything is
+// written; the window stays open for another choice.
+void TestForm1Actions::pathsTheMarkerCannotHoldAreRefused_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("]] in the name") << "Call back" << "/home/u/report]]final.txt";
+    QTest::newRow("[[ in a folder name") << "Call back" << "/home/u/[[old/a.txt";
+    QTest::newRow("name ending in ]") << "Call back" << "/home/u/scan[2]";
+    QTest::newRow("over an attachment") << "Call back [[/old.txt]]" << "/home/u/report]]final.txt";
+}
+
+void TestForm1Actions::pathsTheMarkerCannotHoldAreRefused()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, chosen);
+    Rig rig(start);
+    rig.desktop.msgBoxAnswers = {platform::vbYes};
+    rig.desktop.openFileAnswers = {chosen};
+    app::Form1 &form = rig.load();
+    rig.choose(2);
+    rig.ok();
+
+    const ScriptedPlatform::Message &refusal = rig.desktop.messages.constLast();
+    QCOMPARE(refusal.text, QStringLiteral("The file cannot be attached, because its path contains \"[[\" or \"]]\" "
+                                          "or ends with \"]\":\r\r")
+                               + chosen
+                               + QStringLiteral("\r\rThe Details field marks the attachment with these characters, so "
+                                                "this path could not be read back. Rename the file or its folder, then "
+                                                "attach it again."));
+    QCOMPARE(refusal.style, 48);
+    QCOMPARE(refusal.title, QStringLiteral("Pennaroc"));
+    QCOMPARE(rig.host.countOf(QStringLiteral("SalesList.SetField")), 0);
+    QCOMPARE(rig.written(), start);
+    QVERIFY(!form.isUnloaded());
+    QCOMPARE(rig.selected(), 2);
+    // Open still names the file that is attached, not the refused one.
+    QCOMPARE(form.attachmentPath(), ReadAttachmentPath(start));
+
+    // Another file can be attached at once.
+    rig.desktop.msgBoxAnswers = {platform::vbYes};
+    rig.desktop.openFileAnswers = {QStringLiteral("/home/u/report final.txt")};
+    rig.ok();
+    QCOMPARE(rig.written(), QStringLiteral("Call back [[/home/u/report final.txt]]"));
     QVERIFY(form.isUnloaded());
 }
 
@@ -431,26 +565,29 @@ void TestForm1Actions::hostFailuresAreReported_data()
 {
     QTest::addColumn<int>("action");
     QTest::addColumn<QString>("failing");
+    QTest::addColumn<int>("occurrence");
     QTest::addColumn<int>("number");
     QTest::addColumn<int>("line");
-    QTest::newRow("remove, reading the field again") << 1 << "SalesList.GetField" << 440 << 10280;
-    QTest::newRow("remove, writing") << 1 << "SalesList.SetField" << 440 << 10280;
-    QTest::newRow("remove, negative number") << 1 << "SalesList.SetField" << -2147221503 << 10280;
-    QTest::newRow("attach, reading the field again") << 2 << "SalesList.GetField" << 440 << 10800;
-    QTest::newRow("attach, writing") << 2 << "SalesList.SetField" << 462 << 10800;
+    QTest::newRow("remove, reading the field again") << 1 << "SalesList.GetField" << 1 << 440 << 10280;
+    QTest::newRow("remove, writing") << 1 << "SalesList.SetField" << 1 << 440 << 10280;
+    QTest::newRow("remove, negative number") << 1 << "SalesList.SetField" << 1 << -2147221503 << 10280;
+    QTest::newRow("attach, reading the field for the question") << 2 << "SalesList.GetField" << 1 << 440 << 10440;
+    QTest::newRow("attach, reading the field before writing") << 2 << "SalesList.GetField" << 2 << 440 << 10800;
+    QTest::newRow("attach, writing") << 2 << "SalesList.SetField" << 1 << 462 << 10800;
 }
 
 void TestForm1Actions::hostFailuresAreReported()
 {
     QFETCH(int, action);
     QFETCH(QString, failing);
+    QFETCH(int, occurrence);
     QFETCH(int, number);
     QFETCH(int, line);
     Rig rig(QStringLiteral("Call back [[/old.txt]]"));
     rig.desktop.msgBoxAnswers = {platform::vbYes};
     rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
     app::Form1 &form = rig.load();
-    rig.host.failCall(failing, 1, host::Failure(number, QStringLiteral("The host went away")));
+    rig.host.failCall(failing, occurrence, host::Failure(number, QStringLiteral("The host went away")));
     rig.choose(action);
     rig.ok();
 
@@ -487,7 +624,7 @@ void TestForm1Actions::unreadableSettingsAreReported()
     QVERIFY(rig.desktop.messages[0].text.endsWith(QStringLiteral("'\rin Form1: Sub cmdOK_Click - Line # 10620\r\r")
                                                   + Contact));
     QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc error"));
-    QVERIFY(rig.host.calls.isEmpty());
+    QCOMPARE(rig.host.calls, QStringList{ReRead}); // read for the question; nothing written
     QVERIFY(!form.isUnloaded());
 }
 
@@ -499,7 +636,7 @@ void TestForm1Actions::actingAfterFailedStartup_data()
     const QString notSet = QStringLiteral("Object variable or With block variable not set");
     QTest::newRow("no application object, remove") << "CreateObject" << 1 << report(91, notSet, 10280);
     QTest::newRow("no views, remove") << "ActApp.Views" << 1 << report(91, notSet, 10280);
-    QTest::newRow("no sales list, attach") << "ContactView.Sales" << 2 << report(91, notSet, 10800);
+    QTest::newRow("no sales list, attach") << "ContactView.Sales" << 2 << report(91, notSet, 10440);
     QTest::newRow("no current row read, open") << "SalesList.GetCurrentRow" << 0 << InvalidPath;
 }
 
@@ -533,6 +670,7 @@ void TestForm1Actions::notificationsStopTheClick_data()
         const QByteArray e = QByteArray::number(event);
         QTest::newRow(e + " during the question") << event << "question";
         QTest::newRow(e + " during the Open File dialog") << event << "dialog";
+        QTest::newRow(e + " during the attach's first read") << event << "attach first read";
         QTest::newRow(e + " during the attach's read") << event << "attach read";
         QTest::newRow(e + " during the remove's read") << event << "remove read";
         QTest::newRow(e + " during the refusal message") << event << "refusal";
@@ -552,9 +690,12 @@ void TestForm1Actions::notificationsStopTheClick()
         rig.desktop.whileMsgBoxOpen = [&](const ScriptedPlatform::Message &) { raise(); };
     if (when == u"dialog")
         rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) { raise(); };
+    // Attach reads the field twice: before its question and before writing.
+    int reads = 0;
+    const int raisingRead = when == u"attach read" ? 2 : 1;
     if (when.endsWith(u"read"))
         rig.host.duringCall = [&](const QString &member) {
-            if (member == u"SalesList.GetField")
+            if (member == u"SalesList.GetField" && ++reads == raisingRead)
                 raise();
         };
     if (when == u"refusal")
