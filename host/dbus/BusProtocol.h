@@ -9,6 +9,12 @@
 // Texts are Unicode; a text with a NUL character or an unpaired surrogate
 // cannot cross unaltered and is refused by whichever side would send it.
 //
+// The program works with one host process: calls go to the well-known name
+// below until a host first answers, then to that host's unique connection
+// name, so that a stand-in started later on the same name is never reached
+// (see host/dbus/DBusHost.h). The stand-in takes the name only when nobody
+// holds it, and never lets another take it from it.
+//
 // Objects, their interfaces and members (arguments -> results):
 //
 //   /Factory        org.pennaroc.ActStandin.Factory
@@ -73,6 +79,17 @@ inline const QString Service = QStringLiteral("org.pennaroc.ActStandin");
 // Every call from the program waits at most this long for the stand-in's
 // answer. A host that hangs therefore costs five seconds and a failure, never
 // a frozen program.
+//
+// Giving up waiting does not take the call back: the bus has no way to
+// cancel a call, and a host that was only stopped for a while carries out
+// what it had received once it runs again. Telling the host that its caller
+// gave up would need a change to this conversation that the real ACT! could
+// never follow. So a call that changes something (SetField, AddAuxCommand,
+// the four toolbar and Tools menu calls, Command) and gets no answer, because
+// the time ran out or because the host left the bus with the call in hand,
+// fails with 462 and a report that says so and that whether the change was
+// made is not known. A call that never reached a host changed nothing, and a
+// read changes nothing anyway; those reports keep to what the bus said.
 inline constexpr int CallTimeoutMs = 5000;
 
 inline const QString FactoryPath = QStringLiteral("/Factory");

@@ -6,6 +6,8 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 
+#include <optional>
+
 namespace host::dbus {
 
 namespace {
@@ -17,6 +19,7 @@ const QString Timeout = QStringLiteral("org.freedesktop.DBus.Error.Timeout");
 const QString TimedOut = QStringLiteral("org.freedesktop.DBus.Error.TimedOut");
 const QString Disconnected = QStringLiteral("org.freedesktop.DBus.Error.Disconnected");
 const QString NoServer = QStringLiteral("org.freedesktop.DBus.Error.NoServer");
+const QString BusDaemon = QStringLiteral("org.freedesktop.DBus");
 
 QString busMessage(const QDBusMessage &reply)
 {
@@ -101,7 +104,8 @@ public:
         const QString member = QStringLiteral("SetField");
         const QVariantList r =
             channel_->call(path_, protocol::SalesListInterface, member,
-                           {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), text});
+                           {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), text},
+                           QStringLiteral("the Details field was changed"));
         const qint32 result = resultToInt32(member, argumentAt(member, r, 0));
         if (r.size() > 1)
             row = resultToInt32(member, r.at(1));
@@ -175,7 +179,9 @@ public:
     void Command(qint16 command) override
     {
         channel_->call(path_, protocol::ApplicationInterface, QStringLiteral("Command"),
-                       {QVariant::fromValue<qint16>(command)});
+                       {QVariant::fromValue<qint16>(command)},
+                       command == CloseCommand ? QStringLiteral("ACT! closed")
+                                               : QStringLiteral("ACT! carried out command %1").arg(command));
     }
 
 private:
@@ -204,24 +210,29 @@ public:
                          const QString &caption, const QString &tooltip, const QString &icon,
                          const QString &largeIcon, qint16 flags) override
     {
-        return call32(QStringLiteral("AddAuxCommand"), {name, executable, folder, caption, tooltip, icon, largeIcon,
-                                                        QVariant::fromValue<qint16>(flags)});
+        return call32(QStringLiteral("AddAuxCommand"),
+                      {name, executable, folder, caption, tooltip, icon, largeIcon, QVariant::fromValue<qint16>(flags)},
+                      QStringLiteral("the command's registration was made"));
     }
     qint32 AddAuxCommandToToolbar(qint16 view, const QString &name) override
     {
-        return call32(QStringLiteral("AddAuxCommandToToolbar"), {QVariant::fromValue<qint16>(view), name});
+        return call32(QStringLiteral("AddAuxCommandToToolbar"), {QVariant::fromValue<qint16>(view), name},
+                      QStringLiteral("the command was given its place on the toolbar"));
     }
     qint32 RemoveAuxCommandFromToolbar(qint16 view, const QString &name) override
     {
-        return call32(QStringLiteral("RemoveAuxCommandFromToolbar"), {QVariant::fromValue<qint16>(view), name});
+        return call32(QStringLiteral("RemoveAuxCommandFromToolbar"), {QVariant::fromValue<qint16>(view), name},
+                      QStringLiteral("the command's place on the toolbar was removed"));
     }
     qint32 AddAuxCommandToToolsMenu(qint16 view, const QString &name) override
     {
-        return call32(QStringLiteral("AddAuxCommandToToolsMenu"), {QVariant::fromValue<qint16>(view), name});
+        return call32(QStringLiteral("AddAuxCommandToToolsMenu"), {QVariant::fromValue<qint16>(view), name},
+                      QStringLiteral("the command was given its place in the Tools menu"));
     }
     qint32 RemoveAuxCommandFromToolsMenu(qint16 view, const QString &name) override
     {
-        return call32(QStringLiteral("RemoveAuxCommandFromToolsMenu"), {QVariant::fromValue<qint16>(view), name});
+        return call32(QStringLiteral("RemoveAuxCommandFromToolsMenu"), {QVariant::fromValue<qint16>(view), name},
+                      QStringLiteral("the command's place in the Tools menu was removed"));
     }
 
 private:
@@ -230,9 +241,10 @@ private:
         const QVariantList r = channel_->call(path_, protocol::AuxCommandsInterface, member, args);
         return resultToInt16(member, argumentAt(member, r, 0));
     }
-    qint32 call32(const QString &member, const QVariantList &args)
+    // Every 32-bit call of this object writes; change says what.
+    qint32 call32(const QString &member, const QVariantList &args, const QString &change)
     {
-        const QVariantList r = channel_->call(path_, protocol::AuxCommandsInterface, member, args);
+        const QVariantList r = channel_->call(path_, protocol::AuxCommandsInterface, member, args, change);
         return resultToInt32(member, argumentAt(member, r, 0));
     }
 
@@ -296,17 +308,33 @@ bool BusChannel::isUnavailable(const QDBusMessage &reply)
     return isAbsent(reply) || name == NoReply || name == Timeout || name == TimedOut;
 }
 
-Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply)
+Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply, const QString &change)
 {
-    if (isUnavailable(reply))
-        return Failure(Failure::ServerUnavailable,
-                       QStringLiteral("The remote server machine does not exist or is unavailable (%1: %2)")
-                           .arg(member, busMessage(reply)));
-    return Failure(Failure::AutomationError, QStringLiteral("Automation error (%1: %2)").arg(member, busMessage(reply)));
+    if (!isUnavailable(reply))
+        return Failure(Failure::AutomationError,
+                       QStringLiteral("Automation error (%1: %2)").arg(member, busMessage(reply)));
+    QString why = QStringLiteral("%1: %2").arg(member, busMessage(reply));
+    // A call that was delivered and never answered may still be carried out
+    // later (a host stopped for a while works through its queue when it
+    // resumes), and the bus cannot take a call back. A write then says that
+    // its outcome is not known. A call that never reached a host (nobody
+    // owns the name) changed nothing, and a read changes nothing anyway.
+    if (!change.isEmpty() && !isAbsent(reply)) {
+        // The bus itself answers NoReply for a host that left with the call
+        // unanswered; a call that ran out of time is answered by our own
+        // connection.
+        const bool hostLeft = reply.service() == BusDaemon;
+        why += hostLeft ? QStringLiteral("; ACT! went away without answering, so whether %1 is not known").arg(change)
+                        : QStringLiteral("; ACT! did not answer within %1 s, so whether %2 is not known")
+                              .arg(protocol::CallTimeoutMs / 1000)
+                              .arg(change);
+    }
+    return Failure(Failure::ServerUnavailable,
+                   QStringLiteral("The remote server machine does not exist or is unavailable (%1)").arg(why));
 }
 
 QDBusMessage BusChannel::rawCall(const QString &path, const QString &interface, const QString &member,
-                                 const QVariantList &args) const
+                                 const QVariantList &args, const QString &change)
 {
     for (const QVariant &arg : args) {
         if (arg.metaType().id() != QMetaType::QString)
@@ -317,17 +345,38 @@ QDBusMessage BusChannel::rawCall(const QString &path, const QString &interface, 
                           QStringLiteral("Invalid procedure call or argument (%1: %2; it was not sent to ACT!)")
                               .arg(member, problem));
     }
-    QDBusMessage message = QDBusMessage::createMethodCall(protocol::Service, path, interface, member);
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(peer_.isEmpty() ? protocol::Service : peer_, path, interface, member);
     message.setArguments(args);
-    return bus_.call(message, QDBus::Block, protocol::CallTimeoutMs);
+    const QDBusMessage reply = bus_.call(message, QDBus::Block, protocol::CallTimeoutMs);
+
+    // A host's answer carries its unique name; the bus's own errors and our
+    // connection's time-outs do not.
+    const QString sender = reply.service();
+    if (sender.startsWith(QLatin1Char(':'))) {
+        if (peer_.isEmpty()) {
+            peer_ = sender;
+        } else if (sender != peer_) {
+            // Only a call sent to the well-known name before the first answer
+            // can come back from elsewhere: a notification handled while it
+            // waited made a call that was answered first, by another host.
+            throw Failure(Failure::ServerUnavailable,
+                          QStringLiteral("The remote server machine does not exist or is unavailable (%1: answered "
+                                         "by another ACT! than the one this program works with)")
+                              .arg(member));
+        }
+    }
+    if (!peer_.isEmpty() && reply.type() != QDBusMessage::ReplyMessage && isUnavailable(reply))
+        throw failureFor(member, reply, change);
+    return reply;
 }
 
 QVariantList BusChannel::call(const QString &path, const QString &interface, const QString &member,
-                              const QVariantList &args) const
+                              const QVariantList &args, const QString &change)
 {
-    const QDBusMessage reply = rawCall(path, interface, member, args);
+    const QDBusMessage reply = rawCall(path, interface, member, args, change);
     if (reply.type() != QDBusMessage::ReplyMessage)
-        throw failureFor(member, reply);
+        throw failureFor(member, reply, change);
     return reply.arguments();
 }
 
@@ -352,7 +401,8 @@ qint32 DBusActEvent::Id1(qint32 argument)
     const QDBusMessage reply = channel_->rawCall(protocol::EventControlPath, protocol::EventControlInterface, member,
                                                  {QVariant::fromValue<qint32>(argument)});
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        // No host on the bus is an answer: there is no link.
+        // Nobody on the bus before any host answered is an answer: there is
+        // no link. Once a host answered, its absence is thrown as 462.
         if (BusChannel::isAbsent(reply))
             return 0;
         throw BusChannel::failureFor(member, reply);
@@ -379,6 +429,10 @@ bool DBusActEvent::Id3()
 
 void DBusActEvent::onEvent(const QDBusMessage &message)
 {
+    // Before the first answer any owner of the name is the host; after it,
+    // only the one that answered.
+    if (!channel_->isFromPeer(message))
+        return;
     const QVariantList in = message.arguments();
     if (in.isEmpty())
         return;
@@ -421,6 +475,8 @@ DBusHostFactory::~DBusHostFactory() = default;
 QString DBusHostFactory::createObject(const QString &progId)
 {
     const QString member = QStringLiteral("CreateObject");
+    // Once a host answered, its absence is thrown by the channel as 462: the
+    // object is not refused, its host is gone.
     const QDBusMessage reply = channel_->rawCall(protocol::FactoryPath, protocol::FactoryInterface, member, {progId});
     if (reply.type() != QDBusMessage::ReplyMessage) {
         const QString why = BusChannel::isAbsent(reply)

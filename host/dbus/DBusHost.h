@@ -8,7 +8,9 @@
 //   429  an automation object cannot be created (no host on the bus, or the
 //        host refuses the identifier)
 //   440  the host answered with an error
-//   462  the host is gone or did not answer in time
+//   462  the host is gone or did not answer in time; for a call that
+//        changes something, a call that got no answer says that whether
+//        the change was made is not known
 //   13   the host answered with a value of the wrong type
 //   6    a 16-bit (or 32-bit) answer does not fit
 //   5    a text that cannot cross the bus unaltered (NUL, unpaired
@@ -26,28 +28,50 @@
 namespace host::dbus {
 
 // The connection and the one way calls are made on it.
+//
+// The program works with one host: the process that first answered it. Until
+// then calls go to the service's well-known name; the first answer from a
+// host (a reply or an error reply, whose sender is that host's unique
+// connection name, like ":1.42") pins the channel to it, and from then on
+// every call is addressed to that unique name. The bus never gives a unique
+// name to another connection, so once the pinned host is gone every call
+// fails with 462 and none can reach a host that took the well-known name
+// since. The objects a factory makes share its one channel.
 class BusChannel {
 public:
     explicit BusChannel(QDBusConnection bus) : bus_(std::move(bus)) {}
 
     // Calls member on the host object at path and returns the reply's
-    // arguments, or throws the failure described above.
+    // arguments, or throws the failure described above. change names what a
+    // writing call changes, worded to follow "whether": the report of a call
+    // that got no answer then says that its outcome is not known. Reads pass
+    // an empty text.
     QVariantList call(const QString &path, const QString &interface, const QString &member,
-                      const QVariantList &args = {}) const;
-    // The reply as it came, for callers that read "not there" as an answer.
+                      const QVariantList &args = {}, const QString &change = {});
+    // The reply as it came, for callers that read "nobody there" as an
+    // answer. Only before any host answered can such a reply come back: once
+    // the channel is pinned, a pinned host that is gone or silent is thrown
+    // as 462 like any other call.
     QDBusMessage rawCall(const QString &path, const QString &interface, const QString &member,
-                         const QVariantList &args = {}) const;
+                         const QVariantList &args = {}, const QString &change = {});
     QDBusConnection bus() const { return bus_; }
+
+    // The unique name of the host that answered first; empty until then.
+    QString peer() const { return peer_; }
+    // True when a message (a notification) comes from the host this channel
+    // works with: the pinned one, or before pinning whoever sent it.
+    bool isFromPeer(const QDBusMessage &message) const { return peer_.isEmpty() || message.service() == peer_; }
 
     // True for the errors that mean nobody owns the service name.
     static bool isAbsent(const QDBusMessage &reply);
     // True for the errors that mean the host vanished or did not answer.
     static bool isUnavailable(const QDBusMessage &reply);
-    // The failure for an error reply to member.
-    static Failure failureFor(const QString &member, const QDBusMessage &reply);
+    // The failure for an error reply to member; change as for call().
+    static Failure failureFor(const QString &member, const QDBusMessage &reply, const QString &change = {});
 
 private:
     QDBusConnection bus_;
+    QString peer_;
 };
 
 // Conversions of reply values, as a late-bound call converts them.
@@ -58,8 +82,10 @@ QString resultToString(const QString &member, const QVariant &value);
 QString resultToObjectPath(const QString &member, const QVariant &value);
 
 // The event control. It listens for the Event signal by the service's name,
-// so it follows a stand-in that was restarted, and runs the handler on the
-// thread it lives on (the UI thread).
+// so before any host answered it follows a stand-in that was restarted; once
+// the channel is pinned it takes notifications only from the pinned host, so
+// that another host that took the name can neither close nor steer this
+// program. It runs the handler on the thread it lives on (the UI thread).
 class DBusActEvent : public QObject, public host::ActEvent {
     Q_OBJECT
 public:

@@ -11,6 +11,9 @@
 #include <QThread>
 #include <QtTest>
 
+#include <chrono>
+#include <thread>
+
 using host::Failure;
 using host::dbus::DBusHostFactory;
 using testsupport::runStandin;
@@ -97,6 +100,14 @@ private Q_SLOTS:
     void killedStandinFailsNextCall();
     void hungStandinFailsWithinTimeout();
     void answeredWriteSurvivesKill9();
+    void callsStayWithTheFirstHost_data();
+    void callsStayWithTheFirstHost();
+    void notificationsOnlyFromTheFirstHost();
+    void secondStandinIsRefused_data();
+    void secondStandinIsRefused();
+    void unansweredWriteIsReportedAsUnknown();
+    void hostLeavesWithTheCallUnanswered_data();
+    void hostLeavesWithTheCallUnanswered();
     void resultConversion_data();
     void resultConversion();
     void wrongAnswers_data();
@@ -104,8 +115,21 @@ private Q_SLOTS:
 
 private:
     QString db() const { return dir_->filePath(QStringLiteral("act.db")); }
+    QString otherDb() const { return dir_->filePath(QStringLiteral("other.db")); }
     // A database with two records: row 0 "first", row 1 "second".
     void makeDatabase();
+    // A second database, "other first" and "other second", with the
+    // command Pennaroc registered and placed on view 1's toolbar and menu.
+    void makeOtherDatabase();
+    // What the command line shows of a database: both records and the
+    // commands.
+    QByteArray contentsOf(const QString &path) const
+    {
+        QByteArray all;
+        for (const char *row : {"0", "1"})
+            all += runStandin({QStringLiteral("details"), path, QString::fromLatin1(row)}).out + '\n';
+        return all + runStandin({QStringLiteral("commands"), path}).out;
+    }
     QByteArray storedDetails(int row) const
     {
         return runStandin({QStringLiteral("details"), db(), QString::number(row)}).out;
@@ -144,6 +168,82 @@ void TestDBusHost::makeDatabase()
     QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("first")}).out, QByteArray("0\n"));
     QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("second")}).out, QByteArray("1\n"));
 }
+
+void TestDBusHost::makeOtherDatabase()
+{
+    QCOMPARE(runStandin({QStringLiteral("create"), otherDb()}).exitCode, 0);
+    QCOMPARE(runStandin({QStringLiteral("add"), otherDb(), QStringLiteral("other first")}).out, QByteArray("0\n"));
+    QCOMPARE(runStandin({QStringLiteral("add"), otherDb(), QStringLiteral("other second")}).out, QByteArray("1\n"));
+    ServingStandin standin;
+    QVERIFY(standin.start({otherDb()}));
+    DBusHostFactory host;
+    auto aux = host.createAuxCommands();
+    QCOMPARE(aux->AddAuxCommand(QStringLiteral("Pennaroc"), {}, {}, {}, {}, {}, {}, 1), 0);
+    QCOMPARE(aux->AddAuxCommandToToolbar(1, QStringLiteral("Pennaroc")), 0);
+    QCOMPARE(aux->AddAuxCommandToToolsMenu(1, QStringLiteral("Pennaroc")), 0);
+}
+
+namespace {
+
+// The objects the program holds, made while a host answered.
+struct HostObjects {
+    DBusHostFactory *host = nullptr;
+    std::shared_ptr<host::ActApp> app;
+    std::shared_ptr<host::SalesList> sales;
+    std::shared_ptr<host::AuxCommands> aux;
+};
+
+// Runs one host operation by its member name on objects made before.
+void runOperation(const QString &operation, HostObjects &o)
+{
+    const QString name = QStringLiteral("Pennaroc");
+    qint32 row = 0;
+    QString text = QStringLiteral("changed");
+    if (operation == u"GetCurrentRow")
+        o.sales->GetCurrentRow();
+    else if (operation == u"GetField")
+        o.sales->GetField(host::DetailsField, row);
+    else if (operation == u"SetField")
+        o.sales->SetField(host::DetailsField, row, text);
+    else if (operation == u"Views")
+        o.app->Views();
+    else if (operation == u"GetOpenDBName")
+        o.app->GetOpenDBName();
+    else if (operation == u"OpenFile")
+        o.app->OpenFile(QString());
+    else if (operation == u"Command")
+        o.app->Command(host::CloseCommand);
+    else if (operation == u"AuxCommandExists")
+        o.aux->AuxCommandExists(name);
+    else if (operation == u"AuxCommandExistsInToolbar")
+        o.aux->AuxCommandExistsInToolbar(1, name);
+    else if (operation == u"AddAuxCommand")
+        o.aux->AddAuxCommand(name, QStringLiteral("changed"), {}, {}, {}, {}, {}, 1);
+    else if (operation == u"AddAuxCommandToToolbar")
+        o.aux->AddAuxCommandToToolbar(2, name);
+    else if (operation == u"RemoveAuxCommandFromToolbar")
+        o.aux->RemoveAuxCommandFromToolbar(1, name);
+    else if (operation == u"AddAuxCommandToToolsMenu")
+        o.aux->AddAuxCommandToToolsMenu(2, name);
+    else if (operation == u"RemoveAuxCommandFromToolsMenu")
+        o.aux->RemoveAuxCommandFromToolsMenu(1, name);
+    else if (operation == u"Id1")
+        o.host->eventControl().Id1(0);
+    else if (operation == u"Id2")
+        o.host->eventControl().Id2();
+    else if (operation == u"Id3")
+        o.host->eventControl().Id3();
+    else if (operation == u"createAppObject")
+        o.host->createAppObject();
+    else if (operation == u"createAuxCommands")
+        o.host->createAuxCommands();
+    else
+        QTest::qFail("unknown operation", __FILE__, __LINE__);
+}
+
+const QString unavailable = QStringLiteral("The remote server machine does not exist or is unavailable (");
+
+} // namespace
 
 void TestDBusHost::noStandinOnTheBus_data()
 {
@@ -595,7 +695,7 @@ void TestDBusHost::command150ClosesAndAnswersFirst()
     QCOMPARE(standin.process().exitCode(), 0);
     QVERIFY(testsupport::waitForStandinOnBus(false));
     QCOMPARE(failureOf([&] { app->GetOpenDBName(); }), 462);
-    QCOMPARE(host.eventControl().Id1(0), 0);
+    QCOMPARE(failureOf([&] { host.eventControl().Id1(0); }), 462);
 }
 
 void TestDBusHost::sigtermClosesCleanly()
@@ -677,7 +777,11 @@ void TestDBusHost::killedStandinFailsNextCall()
     QCOMPARE(failureOf([&] { app->Views(); }), 462);
     QCOMPARE(failureOf([&] { aux->AuxCommandExists(QStringLiteral("x")); }), 462);
     QCOMPARE(failureOf([&] { host.eventControl().Id2(); }), 462);
-    QCOMPARE(host.eventControl().Id1(0), 0);
+    // The host that answered is gone: the link test and object creation fail
+    // like every other call rather than report "no ACT! running".
+    QCOMPARE(failureOf([&] { host.eventControl().Id1(0); }), 462);
+    QCOMPARE(failureOf([&] { host.eventControl().Id3(); }), 462);
+    QCOMPARE(failureOf([&] { host.createAppObject(); }), 462);
     QVERIFY(clock.elapsed() < protocol::CallTimeoutMs);
 }
 
@@ -697,6 +801,10 @@ void TestDBusHost::hungStandinFailsWithinTimeout()
     const qint64 elapsed = clock.elapsed();
     standin.signal(SIGCONT);
     QCOMPARE(number, 462);
+    // A read changes nothing: its report names the call and what the bus
+    // said, and no more.
+    QVERIFY2(description.startsWith(unavailable + QLatin1String("GetField: ")), qPrintable(description));
+    QVERIFY2(!description.contains(QLatin1Char(';')), qPrintable(description));
     QVERIFY2(elapsed >= protocol::CallTimeoutMs - 500 && elapsed < protocol::CallTimeoutMs + 2000,
              qPrintable(QString::number(elapsed)));
     // Once it answers again, so does the client.
@@ -723,6 +831,199 @@ void TestDBusHost::answeredWriteSurvivesKill9()
     QCOMPARE(storedDetails(1), text.toUtf8());
     QCOMPARE(runStandin({QStringLiteral("commands"), db()}).out,
              QByteArray("Pennaroc\t\t\t\t\t\t\t1\nmenu\t4\tPennaroc\n"));
+}
+
+void TestDBusHost::callsStayWithTheFirstHost_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("member"); // as the report names it
+    for (const char *op : {"GetCurrentRow", "GetField", "SetField", "Views", "GetOpenDBName", "OpenFile", "Command",
+                           "AuxCommandExists", "AuxCommandExistsInToolbar", "AddAuxCommand", "AddAuxCommandToToolbar",
+                           "RemoveAuxCommandFromToolbar", "AddAuxCommandToToolsMenu", "RemoveAuxCommandFromToolsMenu",
+                           "Id1", "Id2", "Id3"})
+        QTest::newRow(op) << op << op;
+    QTest::newRow("createAppObject") << "createAppObject" << "CreateObject";
+    QTest::newRow("createAuxCommands") << "createAuxCommands" << "CreateObject";
+}
+
+void TestDBusHost::callsStayWithTheFirstHost()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, member);
+    makeDatabase();
+    makeOtherDatabase();
+    const QByteArray first = contentsOf(db());
+    const QByteArray other = contentsOf(otherDb());
+
+    ServingStandin standin;
+    QVERIFY(standin.start({db(), QStringLiteral("--current"), QStringLiteral("0")}));
+    DBusHostFactory host;
+    HostObjects objects{&host, host.createAppObject(), salesList(host), host.createAuxCommands()};
+    QCOMPARE(host.eventControl().Id1(0), 1);
+    standin.kill9();
+
+    // Another stand-in takes the name, on another database.
+    ServingStandin next;
+    QVERIFY(next.start({otherDb(), QStringLiteral("--current"), QStringLiteral("0")}));
+    QElapsedTimer clock;
+    clock.start();
+    QString description;
+    QCOMPARE(failureOf([&] { runOperation(operation, objects); }, &description), 462);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(description.startsWith(unavailable + member + QLatin1String(": ")), qPrintable(description));
+    // The call never reached a host, so nothing can have changed.
+    QVERIFY2(!description.contains(QLatin1String("not known")), qPrintable(description));
+
+    // The other stand-in is there, serves a newcomer, and was not touched.
+    QCOMPARE(next.process().state(), QProcess::Running);
+    DBusHostFactory newcomer;
+    QCOMPARE(newcomer.eventControl().Id1(0), 1);
+    QCOMPARE(newcomer.createAppObject()->GetOpenDBName(), QFileInfo(otherDb()).absoluteFilePath());
+    next.stop();
+    QCOMPARE(contentsOf(otherDb()), other);
+    QCOMPARE(contentsOf(db()), first);
+}
+
+void TestDBusHost::notificationsOnlyFromTheFirstHost()
+{
+    makeDatabase();
+    makeOtherDatabase();
+    DBusHostFactory host;
+    recordEvents(host);
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    QCOMPARE(host.eventControl().Id1(0), 1);
+    QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("1")}).exitCode, 0);
+    QTRY_COMPARE(events_.size(), 1);
+    standin.kill9();
+
+    ServingStandin next;
+    QVERIFY(next.start({otherDb()}));
+    // A client that never met the first stand-in hears the new one, so it
+    // does raise its events; the pinned client does not.
+    DBusHostFactory newcomer;
+    QList<qint16> heard;
+    newcomer.eventControl().setHandler([&](qint16 id, const QVariantList &) { heard.append(id); });
+    QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("0")}).exitCode, 0);
+    QCOMPARE(runStandin({QStringLiteral("close")}).exitCode, 0);
+    QTRY_COMPARE(heard, (QList<qint16>{22, 10}));
+    QVERIFY(next.waitForExit());
+    QTest::qWait(100);
+    QCOMPARE(events_.size(), 1);
+    QCOMPARE(events_[0].id, qint16(22));
+}
+
+void TestDBusHost::secondStandinIsRefused_data()
+{
+    QTest::addColumn<bool>("sameDatabase");
+    QTest::newRow("same database") << true;
+    QTest::newRow("another database") << false;
+}
+
+void TestDBusHost::secondStandinIsRefused()
+{
+    QFETCH(bool, sameDatabase);
+    makeDatabase();
+    makeOtherDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    const QString owner = QDBusConnection::sessionBus().interface()->serviceOwner(protocol::Service).value();
+    QVERIFY(owner.startsWith(QLatin1Char(':')));
+
+    const auto second = runStandin({QStringLiteral("serve"), sameDatabase ? db() : otherDb()});
+    QCOMPARE(second.exitCode, 1);
+    QVERIFY2(second.err.contains("another stand-in ACT! already runs"), second.err.constData());
+    // The first keeps the name and goes on serving its own database.
+    QCOMPARE(QDBusConnection::sessionBus().interface()->serviceOwner(protocol::Service).value(), owner);
+    DBusHostFactory host;
+    QCOMPARE(host.eventControl().Id1(0), 1);
+    QCOMPARE(host.createAppObject()->GetOpenDBName(), QFileInfo(db()).absoluteFilePath());
+    QCOMPARE(host.eventControl().Id1(0), 1);
+}
+
+void TestDBusHost::unansweredWriteIsReportedAsUnknown()
+{
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    auto sales = salesList(host);
+    standin.signal(SIGSTOP);
+    qint32 row = 0;
+    QString text = QStringLiteral("written late");
+    QString description;
+    QElapsedTimer clock;
+    clock.start();
+    const int number = failureOf([&] { sales->SetField(host::DetailsField, row, text); }, &description);
+    const qint64 elapsed = clock.elapsed();
+    standin.signal(SIGCONT);
+    QCOMPARE(number, 462);
+    QVERIFY2(elapsed >= protocol::CallTimeoutMs - 500, qPrintable(QString::number(elapsed)));
+    QVERIFY2(description.startsWith(unavailable + QLatin1String("SetField: ")), qPrintable(description));
+    QVERIFY2(description.endsWith(QLatin1String("; ACT! did not answer within 5 s, so whether the Details field was "
+                                                "changed is not known)")),
+             qPrintable(description));
+    // That is no figure of speech: the stand-in works through the call it
+    // had queued once it runs again.
+    QTRY_COMPARE(storedDetails(0), QByteArray("written late"));
+    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("written late"));
+}
+
+void TestDBusHost::hostLeavesWithTheCallUnanswered_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("unknown"); // what the report says is not known; empty for a read
+    QTest::newRow("SetField") << "SetField" << "the Details field was changed";
+    QTest::newRow("Command 150") << "Command" << "ACT! closed";
+    QTest::newRow("AddAuxCommand") << "AddAuxCommand" << "the command's registration was made";
+    QTest::newRow("AddAuxCommandToToolbar") << "AddAuxCommandToToolbar"
+                                            << "the command was given its place on the toolbar";
+    QTest::newRow("RemoveAuxCommandFromToolbar") << "RemoveAuxCommandFromToolbar"
+                                                 << "the command's place on the toolbar was removed";
+    QTest::newRow("AddAuxCommandToToolsMenu") << "AddAuxCommandToToolsMenu"
+                                              << "the command was given its place in the Tools menu";
+    QTest::newRow("RemoveAuxCommandFromToolsMenu") << "RemoveAuxCommandFromToolsMenu"
+                                                   << "the command's place in the Tools menu was removed";
+    QTest::newRow("GetField") << "GetField" << "";
+    QTest::newRow("AuxCommandExistsInToolbar") << "AuxCommandExistsInToolbar" << "";
+    QTest::newRow("Id2") << "Id2" << "";
+}
+
+void TestDBusHost::hostLeavesWithTheCallUnanswered()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, unknown);
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    HostObjects objects{&host, host.createAppObject(), salesList(host), host.createAuxCommands()};
+    // Stopped, it takes the call and never answers; killed meanwhile, it
+    // leaves the bus with the call unanswered.
+    standin.signal(SIGSTOP);
+    const pid_t pid = pid_t(standin.process().processId());
+    std::thread killer([pid] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        ::kill(pid, SIGKILL);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    QString description;
+    const int number = failureOf([&] { runOperation(operation, objects); }, &description);
+    const qint64 elapsed = clock.elapsed();
+    killer.join();
+    QVERIFY(standin.waitForExit());
+    QVERIFY(testsupport::waitForStandinOnBus(false));
+    QCOMPARE(number, 462);
+    QVERIFY2(elapsed < protocol::CallTimeoutMs - 1000, qPrintable(QString::number(elapsed)));
+    const QString member = operation;
+    QVERIFY2(description.startsWith(unavailable + member + QLatin1String(": ")), qPrintable(description));
+    if (unknown.isEmpty())
+        QVERIFY2(!description.contains(QLatin1Char(';')), qPrintable(description));
+    else
+        QVERIFY2(description.endsWith(QLatin1String("; ACT! went away without answering, so whether ") + unknown
+                                      + QLatin1String(" is not known)")),
+                 qPrintable(description));
 }
 
 void TestDBusHost::resultConversion_data()
