@@ -199,11 +199,15 @@ bool DesktopSession::createDatabase(const QStringList &detailsTexts)
 
 bool DesktopSession::startStandin(const QStringList &extraArgs)
 {
+    return startStandinOn(databasePath(), extraArgs);
+}
+
+bool DesktopSession::startStandinOn(const QString &database, const QStringList &extraArgs)
+{
     standin_ = std::make_unique<QProcess>();
     standin_->setProcessEnvironment(env_);
     standin_->setProcessChannelMode(QProcess::ForwardedChannels);
-    standin_->start(standinPath_,
-                    QStringList{QStringLiteral("serve"), databasePath()} + extraArgs);
+    standin_->start(standinPath_, QStringList{QStringLiteral("serve"), database} + extraArgs);
     if (!standin_->waitForStarted(5000))
         return false;
     // Ready once its name is on the bus.
@@ -216,6 +220,22 @@ bool DesktopSession::startStandin(const QStringList &extraArgs)
         pause(20);
     }
     return false;
+}
+
+bool DesktopSession::killStandin()
+{
+    if (!standinRunning())
+        return false;
+    standin_->kill();
+    if (!standin_->waitForFinished(5000))
+        return false;
+    QDeadlineTimer deadline(5000);
+    while (QDBusConnection::sessionBus().interface()->isServiceRegistered(host::dbus::protocol::Service).value()) {
+        if (deadline.hasExpired())
+            return false;
+        pause(20);
+    }
+    return true;
 }
 
 bool DesktopSession::standinRunning() const

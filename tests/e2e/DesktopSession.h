@@ -28,6 +28,8 @@ public:
     QString scratch() const { return dir_.path(); }
     QString databasePath() const { return dir_.filePath(QStringLiteral("Test.actdb")); }
     QProcessEnvironment environment() const { return env_; }
+    // Sets a variable for the programs started from now on.
+    void setVariable(const QString &name, const QString &value) { env_.insert(name, value); }
 
     // Installs the build into a scratch prefix, registers its MIME type and
     // desktop entries in the session's private folders, and from then on
@@ -42,6 +44,12 @@ public:
     bool createDatabase(const QStringList &detailsTexts);
     // Starts `act-standin serve` on the database and waits until it answers.
     bool startStandin(const QStringList &extraArgs = {});
+    // The same on another database; the new stand-in takes the place of the
+    // one started before.
+    bool startStandinOn(const QString &database, const QStringList &extraArgs = {});
+    // Kills the stand-in at once (SIGKILL), as a crash would, and waits until
+    // its name has left the bus.
+    bool killStandin();
     bool standinRunning() const;
     // Waits for the stand-in to end; its exit code, or -1 if it did not end.
     int waitForStandinEnd(int ms);
