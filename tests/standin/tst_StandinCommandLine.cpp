@@ -6,8 +6,137 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
 using testsupport::runStandin;
 using testsupport::ServingStandin;
+using testsupport::StandinRun;
+
+namespace {
+
+// Every entry of a folder with its bytes: what must be the same after a
+// refused command.
+QMap<QString, QByteArray> folderContents(const QString &folder)
+{
+    QMap<QString, QByteArray> contents;
+    const QDir dir(folder);
+    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        QFile file(dir.filePath(name));
+        contents.insert(name, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(not a readable file)"));
+    }
+    return contents;
+}
+
+bool runTool(const QString &program, const QStringList &args)
+{
+    QProcess p;
+    p.start(program, args);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// A small tmpfs mounted on a folder for the life of this object (root only).
+class TmpfsMount {
+public:
+    TmpfsMount(const QString &where, const QString &size) : where_(where)
+    {
+        mounted_ = runTool(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                     QStringLiteral("size=") + size, QStringLiteral("tmpfs"), where});
+    }
+    ~TmpfsMount()
+    {
+        if (mounted_ && !runTool(QStringLiteral("umount"), {where_}))
+            runTool(QStringLiteral("umount"), {QStringLiteral("-l"), where_});
+    }
+    TmpfsMount(const TmpfsMount &) = delete;
+    TmpfsMount &operator=(const TmpfsMount &) = delete;
+    bool mounted() const { return mounted_; }
+    bool setReadOnly(bool readOnly)
+    {
+        return runTool(QStringLiteral("mount"), {QStringLiteral("-o"),
+                                                 readOnly ? QStringLiteral("remount,ro") : QStringLiteral("remount,rw"),
+                                                 where_});
+    }
+
+private:
+    QString where_;
+    bool mounted_ = false;
+};
+
+// Writes file until the file system holding it has no byte left.
+bool fillDisk(const QString &file)
+{
+    const QByteArray name = QFile::encodeName(file);
+    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return false;
+    const QByteArray chunk(65536, 'f');
+    while (::write(fd, chunk.constData(), size_t(chunk.size())) > 0) {
+    }
+    while (::write(fd, "f", 1) > 0) {
+    }
+    ::close(fd);
+    struct statvfs fs {};
+    return ::statvfs(name.constData(), &fs) == 0 && fs.f_bavail == 0;
+}
+
+// Root reads and writes whatever the permission bits say; the unprivileged
+// user does not. Without root the test itself is such a user.
+bool runsAsRoot() { return ::geteuid() == 0; }
+
+StandinRun runStandinAsNobody(const QStringList &args)
+{
+    if (!runsAsRoot())
+        return runStandin(args);
+    QProcess p;
+    p.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                                   QStringLiteral("--clear-groups"), testsupport::standinExecutable()}
+                                           + args);
+    if (!p.waitForStarted(5000))
+        return {};
+    p.closeWriteChannel();
+    if (!p.waitForFinished(10000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    StandinRun run;
+    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.out = p.readAllStandardOutput();
+    run.err = p.readAllStandardError();
+    return run;
+}
+
+// An SQLite connection of the test's own, as another program would hold one.
+class Connection {
+public:
+    explicit Connection(const QString &file)
+    {
+        if (sqlite3_open(QFile::encodeName(file).constData(), &db_) != SQLITE_OK) {
+            sqlite3_close(db_);
+            db_ = nullptr;
+        }
+    }
+    ~Connection() { sqlite3_close(db_); }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+    bool exec(const char *sql) { return db_ && sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) == SQLITE_OK; }
+
+private:
+    sqlite3 *db_ = nullptr;
+};
+
+// The places where only the permission bits stand in the way.
+bool needsNobody(const QString &place)
+{
+    return place == QLatin1String("unreadable file") || place == QLatin1String("write-protected file")
+        || place == QLatin1String("folder not writable") || place == QLatin1String("folder not searchable");
+}
+
+} // namespace
 
 class TestStandinCommandLine : public QObject {
     Q_OBJECT
@@ -27,9 +156,19 @@ private Q_SLOTS:
     void secondServeIsRefused();
     void utf8Validator_data();
     void utf8Validator();
+    void unopenableDatabase_data();
+    void unopenableDatabase();
+    void createInUnluckyPlace_data();
+    void createInUnluckyPlace();
 
 private:
     QString db() const { return dir_->filePath(QStringLiteral("act.db")); }
+    // Mounts a tmpfs on folder when the place needs one, and checks that the
+    // place can be made here; returns why not, or nothing.
+    QString enterPlace(const QString &place, const QString &folder, std::unique_ptr<TmpfsMount> &mount);
+    // Makes folder the unlucky place, holding a database with one record
+    // "kept" unless withDatabase is false.
+    void preparePlace(const QString &place, const QString &folder, bool withDatabase, TmpfsMount *mount);
     std::unique_ptr<QTemporaryDir> dir_;
 };
 
@@ -314,6 +453,219 @@ void TestStandinCommandLine::utf8Validator()
     QCOMPARE(standin::isValidUtf8(bytes, &at), valid);
     if (!valid)
         QCOMPARE(at, qsizetype(where));
+}
+
+QString TestStandinCommandLine::enterPlace(const QString &place, const QString &folder,
+                                           std::unique_ptr<TmpfsMount> &mount)
+{
+    if (place == QLatin1String("read-only mount") || place == QLatin1String("full disk")) {
+        mount = std::make_unique<TmpfsMount>(folder, QStringLiteral("256k"));
+        if (!mount->mounted())
+            return QStringLiteral("cannot mount a tmpfs here (mounting needs root)");
+    }
+    if (needsNobody(place) && runsAsRoot()) {
+        // The unprivileged user must reach the folder and run the program.
+        QFile::setPermissions(dir_->path(), QFile::permissions(dir_->path()) | QFile::ReadGroup | QFile::ExeGroup
+                                                | QFile::ReadOther | QFile::ExeOther);
+        if (runStandinAsNobody({}).exitCode != 2)
+            return QStringLiteral("cannot run act-standin as an unprivileged user (setpriv)");
+    }
+    return QString();
+}
+
+void TestStandinCommandLine::preparePlace(const QString &place, const QString &folder, bool withDatabase,
+                                          TmpfsMount *mount)
+{
+    const QString file = folder + QStringLiteral("/act.db");
+    if (withDatabase) {
+        QCOMPARE(runStandin({QStringLiteral("create"), file}).exitCode, 0);
+        QCOMPARE(runStandin({QStringLiteral("add"), file, QStringLiteral("kept")}).exitCode, 0);
+    }
+
+    const auto setMode = [](const QString &path, QFile::Permissions permissions) {
+        QVERIFY(QFile::setPermissions(path, permissions));
+    };
+    const QFile::Permissions rw = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser;
+    const QFile::Permissions r = QFile::ReadOwner | QFile::ReadUser;
+    const QFile::Permissions rwx = rw | QFile::ExeOwner | QFile::ExeUser;
+    const QFile::Permissions othersRead = QFile::ReadGroup | QFile::ReadOther;
+    const QFile::Permissions othersEnter = QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    const QFile::Permissions othersWrite = QFile::WriteGroup | QFile::WriteOther;
+    if (place == QLatin1String("read-only mount")) {
+        QVERIFY(mount->setReadOnly(true));
+    } else if (place == QLatin1String("full disk")) {
+        QVERIFY(fillDisk(folder + QStringLiteral("/filler")));
+    } else if (place == QLatin1String("unreadable file")) {
+        setMode(folder, rwx | othersEnter);
+        setMode(file, rw);
+    } else if (place == QLatin1String("write-protected file")) {
+        // In a folder anyone may write to, where SQLite would quietly open
+        // the file read-only and leave its journal files behind.
+        setMode(folder, rwx | othersEnter | othersWrite);
+        setMode(file, r | othersRead);
+    } else if (place == QLatin1String("folder not writable")) {
+        setMode(folder, rwx | othersEnter);
+        if (withDatabase)
+            setMode(file, rw | othersRead | othersWrite);
+    } else if (place == QLatin1String("folder not searchable")) {
+        setMode(folder, rwx);
+        setMode(file, rw | othersRead | othersWrite);
+    }
+}
+
+void TestStandinCommandLine::unopenableDatabase_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("reason"); // what follows "act-standin: PATH: "
+
+    const QString readOnly = QStringLiteral("cannot open the database: the file system is read-only");
+    const QString full = QStringLiteral("cannot open the database: the disk is full");
+    const QString denied = QStringLiteral("cannot open the database: permission denied");
+    const QString locked = QStringLiteral("cannot open the database: the database is locked by another process");
+    const QString notOurs = QStringLiteral("not a stand-in ACT! database");
+    const QList<std::pair<QString, QString>> places{
+        // A valid database in a place where it cannot be used.
+        {QStringLiteral("read-only mount"), readOnly},
+        {QStringLiteral("full disk"), full},
+        {QStringLiteral("unreadable file"), denied},
+        {QStringLiteral("write-protected file"), denied},
+        {QStringLiteral("folder not writable"), denied},
+        {QStringLiteral("folder not searchable"), denied},
+        {QStringLiteral("locked by another process"), locked},
+        // Files that are not a stand-in database at all.
+        {QStringLiteral("text file"), notOurs},
+        {QStringLiteral("empty file"), notOurs},
+        {QStringLiteral("other SQLite database"), notOurs},
+        {QStringLiteral("other SQLite database with a hot journal"), notOurs},
+        {QStringLiteral("other SQLite database with an unfinished log"), notOurs},
+    };
+    for (const auto &[place, reason] : places) {
+        for (const QString &command : {QStringLiteral("details"), QStringLiteral("serve")})
+            QTest::addRow("%s, %s", qPrintable(place), qPrintable(command)) << place << command << reason;
+    }
+}
+
+void TestStandinCommandLine::unopenableDatabase()
+{
+    QFETCH(QString, place);
+    QFETCH(QString, command);
+    QFETCH(QString, reason);
+    const QString folder = dir_->filePath(QStringLiteral("place"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/act.db");
+    const bool ours = !reason.startsWith(QLatin1String("not a"));
+
+    std::unique_ptr<TmpfsMount> mount;
+    const QString impossible = enterPlace(place, folder, mount);
+    if (!impossible.isEmpty())
+        QSKIP(qPrintable(impossible));
+    preparePlace(place, folder, ours, mount.get());
+    if (QTest::currentTestFailed())
+        return;
+    const bool asNobody = needsNobody(place);
+
+    // Another program's files, made by SQLite in the states in which opening
+    // them would change them.
+    const QString work = dir_->filePath(QStringLiteral("work.sqlite"));
+    if (place == QLatin1String("text file")) {
+        QFile text(file);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("SQLite format 3 is what this text file says, and no more\n");
+    } else if (place == QLatin1String("empty file")) {
+        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+    } else if (place == QLatin1String("other SQLite database")) {
+        QVERIFY(Connection(file).exec("CREATE TABLE t(x); INSERT INTO t VALUES ('theirs');"));
+    } else if (place == QLatin1String("other SQLite database with a hot journal")) {
+        // A copy taken in the middle of a transaction whose pages already went
+        // to the file: the journal is hot, and a writer would roll it back.
+        Connection other(work);
+        QVERIFY(other.exec("PRAGMA journal_mode=DELETE; PRAGMA cache_size=2; CREATE TABLE t(x);"
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+                           "INSERT INTO t SELECT randomblob(1000) FROM n;"
+                           "BEGIN; UPDATE t SET x = randomblob(1000);"));
+        QVERIFY(QFile::copy(work, file));
+        QVERIFY(QFile::copy(work + QStringLiteral("-journal"), file + QStringLiteral("-journal")));
+        QVERIFY(QFileInfo(file + QStringLiteral("-journal")).size() > 0);
+    } else if (place == QLatin1String("other SQLite database with an unfinished log")) {
+        // Writes still in the log, which closing the last connection would
+        // copy into the file.
+        Connection other(work);
+        QVERIFY(other.exec("PRAGMA journal_mode=WAL; CREATE TABLE t(x); INSERT INTO t VALUES ('theirs');"));
+        QVERIFY(QFile::copy(work, file));
+        QVERIFY(QFile::copy(work + QStringLiteral("-wal"), file + QStringLiteral("-wal")));
+        QVERIFY(QFileInfo(file + QStringLiteral("-wal")).size() > 0);
+    }
+
+    const QMap<QString, QByteArray> before = folderContents(folder);
+    QVERIFY(before.contains(QStringLiteral("act.db")));
+    StandinRun run;
+    {
+        std::unique_ptr<Connection> holder;
+        if (place == QLatin1String("locked by another process")) {
+            // Held until this connection closes; the stand-in gives up after
+            // its busy timeout.
+            holder = std::make_unique<Connection>(file);
+            QVERIFY(holder->exec("PRAGMA locking_mode=EXCLUSIVE; SELECT count(*) FROM sales;"));
+        }
+        const QStringList args = command == QLatin1String("details")
+            ? QStringList{command, file, QStringLiteral("0")}
+            : QStringList{command, file};
+        run = asNobody ? runStandinAsNobody(args) : runStandin(args);
+    }
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.out, QByteArray());
+    QCOMPARE(QString::fromUtf8(run.err), QStringLiteral("act-standin: %1: %2\n").arg(file, reason));
+    QVERIFY(!testsupport::standinOnBus());
+    // Not a byte changed, and nothing was left beside the file.
+    QCOMPARE(folderContents(folder).keys(), before.keys());
+    QVERIFY(folderContents(folder) == before);
+
+    if (ours) {
+        // Out of the unlucky place, the database serves as before.
+        if (place == QLatin1String("read-only mount"))
+            QVERIFY(mount->setReadOnly(false));
+        else if (place == QLatin1String("full disk"))
+            QVERIFY(QFile::remove(folder + QStringLiteral("/filler")));
+        const auto details = runStandin({QStringLiteral("details"), file, QStringLiteral("0")});
+        QCOMPARE(details.err, QByteArray());
+        QCOMPARE(details.out, QByteArray("kept"));
+    }
+}
+
+void TestStandinCommandLine::createInUnluckyPlace_data()
+{
+    QTest::addColumn<QString>("place");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("read-only mount") << "read-only mount"
+                                     << "cannot create the database: the file system is read-only";
+    QTest::newRow("full disk") << "full disk" << "cannot create the database: the disk is full";
+    QTest::newRow("folder not writable") << "folder not writable" << "cannot create the database: permission denied";
+}
+
+void TestStandinCommandLine::createInUnluckyPlace()
+{
+    QFETCH(QString, place);
+    QFETCH(QString, reason);
+    const QString folder = dir_->filePath(QStringLiteral("place"));
+    QVERIFY(QDir().mkpath(folder));
+    const QString file = folder + QStringLiteral("/act.db");
+    std::unique_ptr<TmpfsMount> mount;
+    const QString impossible = enterPlace(place, folder, mount);
+    if (!impossible.isEmpty())
+        QSKIP(qPrintable(impossible));
+    preparePlace(place, folder, false, mount.get());
+    if (QTest::currentTestFailed())
+        return;
+    const bool asNobody = needsNobody(place);
+
+    const QMap<QString, QByteArray> before = folderContents(folder);
+    const QStringList args{QStringLiteral("create"), file};
+    const StandinRun run = asNobody ? runStandinAsNobody(args) : runStandin(args);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(QString::fromUtf8(run.err), QStringLiteral("act-standin: %1: %2\n").arg(file, reason));
+    // No half-made database, and no journal files.
+    QCOMPARE(folderContents(folder).keys(), before.keys());
 }
 
 QTEST_GUILESS_MAIN(TestStandinCommandLine)
