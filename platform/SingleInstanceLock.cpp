@@ -162,8 +162,11 @@ SingleInstanceLock::State SingleInstanceLock::tryLock()
         fd_ = fd;
         state_ = State::Held;
         // Our process id, for people who look. The lock is the flock, not the
-        // text, so a full disk or a read-only file changes nothing.
-        if (writable && ::ftruncate(fd, 0) == 0) {
+        // text, so a full disk or a read-only file changes nothing. A file
+        // that is not ours alone (another user's, or one with other names
+        // too) keeps what it holds.
+        const bool oursAlone = held.st_uid == ::geteuid() && held.st_nlink == 1;
+        if (writable && oursAlone && ::ftruncate(fd, 0) == 0) {
             const QByteArray text = QByteArray::number(qint64(::getpid())) + '\n';
             const ssize_t written = ::pwrite(fd, text.constData(), size_t(text.size()), 0);
             static_cast<void>(written);

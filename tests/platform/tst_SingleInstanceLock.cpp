@@ -49,6 +49,7 @@ enum class Setup {
     Socket,
     Symlink,
     DanglingSymlink,
+    HardLink,
     MissingFolder,
     UnreadableFile,
     UnwritableFolder,
@@ -348,6 +349,12 @@ QString prepare(Setup setup, Scene &scene)
         return QFile::link(scene.outside(), path) ? QString() : QStringLiteral("symlink");
     case Setup::DanglingSymlink:
         return QFile::link(scene.outside(), path) ? QString() : QStringLiteral("symlink");
+    case Setup::HardLink:
+        if (!writeFile(scene.outside(), "precious\n"))
+            return QStringLiteral("cannot write the linked file");
+        return ::link(QFile::encodeName(scene.outside()).constData(), QFile::encodeName(path).constData()) == 0
+            ? QString()
+            : QStringLiteral("link");
     case Setup::UnreadableFile:
         // Someone else's file in the user's own folder.
         if (!writeFile(path, Garbled) || !setOwnership(path, false, runningAsRoot() ? 0600 : 0000))
@@ -437,6 +444,8 @@ void TestSingleInstanceLock::pathStates_data()
         << Setup::Symlink << false << unavailable << Content::Unchanged << false << notAFile;
     QTest::newRow("dangling symbolic link")
         << Setup::DanglingSymlink << false << unavailable << Content::Unchanged << false << notAFile;
+    QTest::newRow("second name of another file")
+        << Setup::HardLink << false << held << Content::Unchanged << true << QString();
     QTest::newRow("missing folder") << Setup::MissingFolder << false << unavailable << Content::Unchanged << false
                                     << QString::fromLocal8Bit(std::strerror(ENOENT));
     QTest::newRow("unreadable file") << Setup::UnreadableFile << true << unavailable << Content::Unchanged << false
