@@ -1,0 +1,281 @@
+#include "tests/e2e/DesktopSession.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+#include <QtTest>
+
+// The real program stays with the stand-in it started with. Its stand-in is
+// killed and another one takes the bus name on another database: every
+// action then fails with an error report, the program does not end as after
+// a success, and neither database changes.
+class TestE2eHostLink : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void anotherStandinIsNeverReached_data();
+    void anotherStandinIsNeverReached();
+};
+
+namespace {
+
+const QString ErrorText = QStringLiteral("Error 462: 'The remote server machine does not exist or is unavailable (");
+
+// The accessibility bus of the session, on which the program (started with
+// QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1) shows its windows' texts.
+class AccessibilityBus {
+public:
+    AccessibilityBus()
+    {
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
+                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
+            QDBus::Block, 10000);
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
+            problem_ = QStringLiteral("no accessibility bus: ") + reply.errorMessage();
+            return;
+        }
+        bus_ = std::make_unique<QDBusConnection>(
+            QDBusConnection::connectToBus(reply.arguments().at(0).toString(), QStringLiteral("a11y")));
+        if (!bus_->isConnected())
+            problem_ = QStringLiteral("cannot reach the accessibility bus: ") + bus_->lastError().message();
+    }
+    ~AccessibilityBus()
+    {
+        bus_.reset();
+        QDBusConnection::disconnectFromBus(QStringLiteral("a11y"));
+    }
+
+    QString problem() const { return problem_; }
+
+    // The names of everything inside the top-level windows titled title, in
+    // every application on the bus.
+    QStringList textsOf(const QString &title)
+    {
+        QStringList texts;
+        for (const Node &app : children({QStringLiteral("org.a11y.atspi.Registry"),
+                                         QStringLiteral("/org/a11y/atspi/accessible/root")})) {
+            for (const Node &window : children(app)) {
+                if (name(window) == title)
+                    collect(window, texts, 0);
+            }
+        }
+        return texts;
+    }
+
+private:
+    struct Node {
+        QString service;
+        QString path;
+    };
+
+    QDBusMessage callOn(const Node &node, const QString &interface, const QString &member, const QVariantList &args)
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(node.service, node.path, interface, member);
+        message.setArguments(args);
+        return bus_->call(message, QDBus::Block, 5000);
+    }
+    QList<Node> children(const Node &node)
+    {
+        const QDBusMessage reply =
+            callOn(node, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetChildren"), {});
+        QList<Node> nodes;
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return nodes;
+        const QDBusArgument list = reply.arguments().at(0).value<QDBusArgument>();
+        list.beginArray();
+        while (!list.atEnd()) {
+            Node child;
+            QDBusObjectPath path;
+            list.beginStructure();
+            list >> child.service >> path;
+            list.endStructure();
+            child.path = path.path();
+            nodes << child;
+        }
+        list.endArray();
+        return nodes;
+    }
+    QString name(const Node &node)
+    {
+        const QDBusMessage reply =
+            callOn(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                   {QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("Name")});
+        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
+            return {};
+        return reply.arguments().at(0).value<QDBusVariant>().variant().toString();
+    }
+    void collect(const Node &node, QStringList &texts, int depth)
+    {
+        if (depth > 8)
+            return;
+        for (const Node &child : children(node)) {
+            const QString text = name(child);
+            if (!text.isEmpty())
+                texts << text;
+            collect(child, texts, depth + 1);
+        }
+    }
+
+    std::unique_ptr<QDBusConnection> bus_;
+    QString problem_;
+};
+
+// The titles of the visible windows, for failure messages.
+QString visibleTitles(const e2e::DesktopSession &session)
+{
+    const auto run = [&](const QStringList &args) {
+        QProcess tool;
+        tool.setProcessEnvironment(session.environment());
+        tool.start(QStringLiteral("xdotool"), args);
+        tool.waitForFinished(5000);
+        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    };
+    QStringList titles;
+    const QString ids = run({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                             QStringLiteral(".")});
+    for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        titles << run({QStringLiteral("getwindowname"), id});
+    return QStringLiteral("visible windows: ") + titles.join(QStringLiteral(" | "));
+}
+
+QString makeFile(const QString &folder, const QString &name)
+{
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write("attachment\n");
+    return path;
+}
+
+// Everything the command line shows of a database with one record.
+QByteArray contentsOf(e2e::DesktopSession &session, const QString &database)
+{
+    return session.standin({QStringLiteral("details"), database, QStringLiteral("0")}) + '\n'
+        + session.standin({QStringLiteral("commands"), database});
+}
+
+} // namespace
+
+void TestE2eHostLink::anotherStandinIsNeverReached_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("details"); // of the record in both databases
+    QTest::addColumn<QString>("label");   // where the report says the failure happened
+    QTest::newRow("Remove") << "remove" << "Call back [[/docs/Quote.txt]]" << "in Form1: Sub cmdOK_Click - Line # ";
+    QTest::newRow("Attach") << "attach" << "Call back in May" << "in Form1: Sub cmdOK_Click - Line # ";
+    QTest::newRow("Integrate with ACT!") << "integrate" << "Call back in May"
+                                         << "in frmIntegrate: Sub Form_Load - Line # ";
+}
+
+void TestE2eHostLink::anotherStandinIsNeverReached()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, details);
+    QFETCH(QString, label);
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    session.setVariable(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    const QString file = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("New quote.txt"));
+    QVERIFY(!file.isEmpty());
+    const QString other = session.scratch() + QStringLiteral("/Other.actdb");
+    QVERIFY(session.createDatabase({details}));
+    int code = -1;
+    session.standin({QStringLiteral("create"), other}, &code);
+    QCOMPARE(code, 0);
+    session.standin({QStringLiteral("add"), other, QStringLiteral("-")}, &code, details.toUtf8());
+    QCOMPARE(code, 0);
+    const QByteArray first = contentsOf(session, session.databasePath());
+    const QByteArray second = contentsOf(session, other);
+
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-main-window"))));
+
+    // The program's stand-in dies; another one serves another database
+    // under the same name, with the same record current.
+    QVERIFY(session.killStandin());
+    QVERIFY(session.startStandinOn(other, {QStringLiteral("--current"), QStringLiteral("0")}));
+
+    if (action == u"remove") {
+        QVERIFY(session.keys(window, {QStringLiteral("alt+r")}));
+        QThread::msleep(400); // the option's click animation
+        QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    } else if (action == u"attach") {
+        // Attach is selected on a record without attachment. The action may
+        // fail before its Open File dialog (it reads the field first); when
+        // the dialog comes, a file is chosen in it.
+        QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+        const QString first = session.waitForNewWindow(QStringLiteral("^(Open|Pennaroc error)$"), {window});
+        QVERIFY2(!first.isEmpty(), qPrintable(visibleTitles(session)));
+        if (!session.windows(QStringLiteral("^Open$")).isEmpty())
+            QVERIFY2(session.answerOpenDialog(file), "the Open File dialog could not be answered");
+    } else {
+        // Options > Integrate with ACT!...: the menu bar, its first menu, the
+        // item below the separator.
+        QVERIFY(session.keys(window, {QStringLiteral("alt"), QStringLiteral("Down"), QStringLiteral("Down"),
+                                      QStringLiteral("Return")}));
+    }
+    const QString report = session.waitForNewWindow(QStringLiteral("^Pennaroc( error)?$"), {window});
+    QVERIFY2(!report.isEmpty(), qPrintable(visibleTitles(session)));
+
+    // What it says, read as a screen reader would.
+    AccessibilityBus a11y;
+    if (!a11y.problem().isEmpty()) {
+        qWarning("the report's text is not checked: %s", qPrintable(a11y.problem()));
+    } else {
+        const QString title = action == u"integrate" ? QStringLiteral("Pennaroc") : QStringLiteral("Pennaroc error");
+        QString text;
+        QDeadlineTimer deadline(10000);
+        while (!text.contains(ErrorText) && !deadline.hasExpired()) {
+            text = a11y.textsOf(title).join(QLatin1Char('\n'));
+            QThread::msleep(100);
+        }
+        QVERIFY2(text.contains(ErrorText), qPrintable(text));
+        QVERIFY2(text.contains(label), qPrintable(text));
+        // The call never reached a stand-in, so the report does not leave
+        // the outcome open.
+        QVERIFY2(!text.contains(QLatin1String("not known")), qPrintable(text));
+    }
+
+    // Answered, the report goes and the program stays: nothing succeeded.
+    QVERIFY(session.keys(report, {QStringLiteral("Return")}));
+    QTRY_VERIFY_WITH_TIMEOUT(!session.windows(QStringLiteral("^Pennaroc( error)?$")).contains(report), 5000);
+    QCOMPARE(session.waitForPennarocEnd(500), -1);
+    if (action == u"integrate") {
+        const QString dialog = session.waitForWindow(QStringLiteral("^Integrate with ACT!$"));
+        QVERIFY2(!dialog.isEmpty(), "the integration dialog did not appear");
+        // A click on the Contacts toolbar box (its middle, in pixels) reaches
+        // no stand-in either.
+        QVERIFY(session.click(dialog, (315 + 210 + 127) / 15, (240 + 345 + 127) / 15));
+        const QString clickReport = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window}, 3000);
+        if (!clickReport.isEmpty()) {
+            if (a11y.problem().isEmpty()) {
+                const QString text = a11y.textsOf(QStringLiteral("Pennaroc")).join(QLatin1Char('\n'));
+                QVERIFY2(text.contains(QLatin1String("Error ")), qPrintable(text));
+            }
+            QVERIFY(session.keys(clickReport, {QStringLiteral("Return")}));
+            QTRY_VERIFY_WITH_TIMEOUT(!session.windows(QStringLiteral("^Pennaroc$")).contains(clickReport), 5000);
+        }
+        // Close without a change asks nothing and goes back to the window.
+        QVERIFY(session.keys(dialog, {QStringLiteral("Escape")}));
+        QVERIFY2(session.windowGone(QStringLiteral("^Integrate with ACT!$")), qPrintable(visibleTitles(session)));
+        QCOMPARE(session.waitForPennarocEnd(500), -1);
+    }
+    QVERIFY(session.standinRunning());
+    QCOMPARE(contentsOf(session, other), second);
+    QCOMPARE(contentsOf(session, session.databasePath()), first);
+    QVERIFY(session.xdgOpenCalls().isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestE2eHostLink)
+#include "tst_e2e_hostlink.moc"
