@@ -29,20 +29,28 @@ qint32 inStr(qint32 from, const QString &text, QChar c)
 // after the 1-based position from.
 qint32 lastOpening(qint32 from, qint32 before, const QString &text)
 {
-    qsizetype at = qsizetype(before) - 2; // 0-based, the character before the closing
-    const qsizetype first = qsizetype(from) - 1;
-    while (at >= first) {
-        at = text.lastIndexOf(u'[', at);
-        if (at < first)
-            return 0;
-        qsizetype runStart = at;
-        while (runStart > 0 && text.at(runStart - 1) == u'[')
+    // A backward loop that looks at every second character: when it is no
+    // "[", neither it nor the one after it can end a run. The text between
+    // the markers is usually short, but a stray "[[" far up in the field can
+    // make it the whole field.
+    const QChar *const chars = text.constData();
+    const qsizetype first = qsizetype(from) - 1; // a run of at least two starts here
+    qsizetype at = qsizetype(before) - 2;        // where the last run could end
+    while (at > first) {
+        if (chars[at - 1] != u'[') {
+            at -= 2;
+            continue;
+        }
+        if (chars[at] != u'[') {
+            at -= 1;
+            continue;
+        }
+        qsizetype runStart = at - 1;
+        while (runStart > first && chars[runStart - 1] == u'[')
             --runStart;
-        if (at - runStart >= 1)
-            return host::toInt32(runStart + 1);
-        at = runStart - 1;
+        return host::toInt32(runStart + 1);
     }
-    return 0;
+    return from;
 }
 
 } // namespace
@@ -111,8 +119,7 @@ QString ComposeAttachment(const QString &strippedText, const QString &path)
 
 bool PathFitsMarker(const QString &path)
 {
-    const AttachmentMarker marker = ReadAttachment(ComposeAttachment(QString(), path));
-    return marker.hasAttachment && marker.path == path;
+    return !path.contains(QStringLiteral("[[")) && !path.contains(ClosingMarker) && !path.endsWith(u']');
 }
 
 } // namespace app

@@ -35,9 +35,10 @@ QString StripAttachment(const QString &text, qint32 markerStart, qint32 markerEn
 // The writing rule: the stripped text, one space and the new marker.
 QString ComposeAttachment(const QString &strippedText, const QString &path);
 
-// True when a marker written for path reads back as exactly that path. A
-// path that holds "[[" or "]]", or ends with "]", would be cut or misread,
-// and is never written.
+// True when path can be written into a marker: it holds no "[[" and no "]]"
+// and does not end with "]". Any other path would be cut or misread when
+// read back, and is never written; every path that fits reads back whole,
+// whatever text stands before the marker.
 bool PathFitsMarker(const QString &path);
 
 } // namespace app

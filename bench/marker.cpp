@@ -33,20 +33,38 @@ int main(int argc, char *argv[])
     const int rounds = argc > 2 ? std::max(3, atoi(argv[2])) : 51;
 
     // Ordinary note text with the marker near the end, as the program
-    // writes it, so that the search runs through nearly the whole text; and
-    // a harder text in which every line holds a single bracket of each kind.
+    // writes it, so that the search runs through nearly the whole text; a
+    // harder text in which every line holds a single bracket of each kind;
+    // the same with a stray "[[" typed on its first line, so that the
+    // reading looks back from the closing for the last "[["; and the worst
+    // case for that look back, a stray "[[" at the top, single brackets on
+    // every line and the marker's own "[[" right after it.
     const QString marker = QStringLiteral(" [[/home/user/Documents/Quotes/Quote 2026.odt]]");
     const QString path = QStringLiteral("/home/user/Documents/Quotes/Quote 2027.odt");
     const qsizetype chars = qsizetype(mib) * 1024 * 1024 / 2; // UTF-16: two bytes a character
-    const QString lines[] = {QStringLiteral("Call back in May about the quote; ask for the signed copy.\r\n"),
-                             QStringLiteral("Call back [May] about the quote [ask] for the signed copy.\r\n")};
-    const char *const names[] = {"plain notes", "a bracket on every line"};
-    for (int kind = 0; kind < 2; ++kind) {
+    const QString plain = QStringLiteral("Call back in May about the quote; ask for the signed copy.\r\n");
+    const QString brackets = QStringLiteral("Call back [May] about the quote [ask] for the signed copy.\r\n");
+    struct Kind {
+        const char *name;
+        QString first; // the first line
+        QString line;  // every other line
+        QString last;  // the end, marker included
+    };
+    const Kind kinds[] = {
+        {"plain notes", QString(), plain, QStringLiteral("Last words.") + marker},
+        {"a bracket on every line", QString(), brackets, QStringLiteral("Last words.") + marker},
+        {"a stray [[ on the first line", QStringLiteral("Price [[ to confirm\r\n"), brackets,
+         QStringLiteral("Last words.") + marker},
+        {"a stray [[ and the whole text inside the marker", QStringLiteral("Price [[ to confirm [[/home/"), brackets,
+         QStringLiteral("x.odt]]")},
+    };
+    for (const Kind &kind : kinds) {
         QString text;
         text.reserve(chars);
-        while (text.size() + lines[kind].size() + marker.size() < chars)
-            text += lines[kind];
-        text += QStringLiteral("Last words.") + marker;
+        text += kind.first;
+        while (text.size() + kind.line.size() + kind.last.size() < chars)
+            text += kind.line;
+        text += kind.last;
 
         std::vector<qint64> scan, rules;
         QElapsedTimer clock;
@@ -61,14 +79,15 @@ int main(int argc, char *argv[])
             const QString written = app::ComposeAttachment(stripped, path);
             sink = written.size() + (found.hasAttachment ? 1 : 0);
             rules.push_back(clock.nsecsElapsed());
-            if (!found.hasAttachment || !written.endsWith(path + QStringLiteral("]]"))) {
+            if (!found.hasAttachment || found.path.contains(QStringLiteral("[[")) || found.path.size() < 4
+                || !written.endsWith(path + QStringLiteral("]]"))) {
                 std::fprintf(stderr, "bench_marker: the rules did not find the marker\n");
                 return 1;
             }
         }
         const qint64 scanNs = median(scan);
         const qint64 rulesNs = median(rules);
-        std::printf("%s: %lld characters (%d MiB), %d rounds\n", names[kind], static_cast<long long>(text.size()),
+        std::printf("%s: %lld characters (%d MiB), %d rounds\n", kind.name, static_cast<long long>(text.size()),
                     mib, rounds);
         std::printf("  plain scan (indexOf of an absent character): median %.1f us\n", scanNs / 1000.0);
         std::printf("  read + strip + write:                        median %.1f us\n", rulesNs / 1000.0);

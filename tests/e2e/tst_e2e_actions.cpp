@@ -1,8 +1,13 @@
 #include "tests/e2e/DesktopSession.h"
 
+#include "host/dbus/BusProtocol.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 #include <QThread>
 #include <QUrl>
 #include <QtTest>
@@ -20,6 +25,13 @@ private Q_SLOTS:
     void notificationWhileDialogOpen();
     void refusedWrites_data();
     void refusedWrites();
+    void strayOpeningStaysText_data();
+    void strayOpeningStaysText();
+    void pathsTheMarkerCannotHold_data();
+    void pathsTheMarkerCannotHold();
+    void anotherWriterAttached_data();
+    void anotherWriterAttached();
+    void defaultFolderNamingAFile();
 };
 
 namespace {
@@ -71,6 +83,24 @@ bool chooseAndPressOk(e2e::DesktopSession &session, const QString &window, const
         return false;
     QThread::msleep(400);
     return session.keys(window, {QStringLiteral("Return")});
+}
+
+// Another writer (a user of the same database elsewhere) changes a record's
+// Details field through the stand-in, as the program itself does.
+bool otherWriterSets(qint32 row, const QString &text)
+{
+    namespace protocol = host::dbus::protocol;
+    QDBusMessage call = QDBusMessage::createMethodCall(protocol::Service, protocol::SalesPath,
+                                                       protocol::SalesListInterface, QStringLiteral("SetField"));
+    call.setArguments({QVariant::fromValue<qint16>(36), QVariant::fromValue<qint32>(row), text});
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 5000);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+        && reply.arguments().constFirst().toInt() == 0;
+}
+
+QString detailsOf(e2e::DesktopSession &session, int row)
+{
+    return QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QString::number(row)}));
 }
 
 } // namespace
@@ -278,6 +308,188 @@ void TestE2eActions::refusedWrites()
     }
     QCOMPARE(QString::fromUtf8(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")})),
              details);
+}
+
+// A "[[" that the user typed before the attachment stays the user's text:
+// the program opens, removes or replaces only the marker itself.
+void TestE2eActions::strayOpeningStaysText_data()
+{
+    QTest::addColumn<QString>("option"); // the option's mnemonic; "" keeps Open, the default
+    QTest::newRow("open") << "";
+    QTest::newRow("remove") << "alt+r";
+    QTest::newRow("attach") << "alt+a";
+}
+
+void TestE2eActions::strayOpeningStaysText()
+{
+    QFETCH(QString, option);
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    const QString real = makeFile(session.scratch() + QStringLiteral("/x"), QStringLiteral("real.txt"));
+    const QString fresh = makeFile(session.scratch() + QStringLiteral("/x"), QStringLiteral("new.txt"));
+    const QString record = QStringLiteral("Price [[ to confirm with the client [[") + real + QStringLiteral("]] end");
+    QVERIFY(session.createDatabase({record}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+
+    if (option.isEmpty()) {
+        QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+        QCOMPARE(session.waitForPennarocEnd(15000), 0);
+        QCOMPARE(waitForXdgOpen(session, 1), QStringList{QString::fromLatin1(QUrl::fromLocalFile(real).toEncoded())});
+        QCOMPARE(detailsOf(session, 0), record);
+        return;
+    }
+    QVERIFY(chooseAndPressOk(session, window, option));
+    if (option == u"alt+r") {
+        QCOMPARE(session.waitForPennarocEnd(15000), 0);
+        QCOMPARE(detailsOf(session, 0), QStringLiteral("Price [[ to confirm with the client  end"));
+        return;
+    }
+    const QString question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
+    QVERIFY2(!question.isEmpty(), "the replace question did not appear");
+    QVERIFY(session.keys(question, {QStringLiteral("alt+y")}));
+    QVERIFY2(session.answerOpenDialog(fresh), "the Open File dialog did not appear");
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    QCOMPARE(detailsOf(session, 0), QStringLiteral("Price [[ to confirm with the client  end [[") + fresh
+                                        + QStringLiteral("]]"));
+}
+
+// A file whose path the marker cannot hold is refused with a message, and
+// nothing is written; the window stays for another choice.
+void TestE2eActions::pathsTheMarkerCannotHold_data()
+{
+    QTest::addColumn<QString>("folder"); // under the scratch folder
+    QTest::addColumn<QString>("name");
+    QTest::newRow("]] in the name") << "docs" << "report]]final.txt";
+    QTest::newRow("[[ in the name") << "docs" << "[[draft.txt";
+    QTest::newRow("[[ in a folder's name") << "old [[2025" << "quote.txt";
+    QTest::newRow("a name ending in ]") << "docs" << "scan[2]";
+}
+
+void TestE2eActions::pathsTheMarkerCannotHold()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    const QString path = makeFile(session.scratch() + QLatin1Char('/') + folder, name);
+    QVERIFY(!path.isEmpty());
+    const QString good = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("fine.txt"));
+    QVERIFY(session.createDatabase({QStringLiteral("Call back in May")}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    QVERIFY2(session.answerOpenDialog(path), "the Open File dialog did not appear");
+    const QString refusal = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
+    QVERIFY2(!refusal.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-refusal")) + visibleTitles(session)));
+    QCOMPARE(detailsOf(session, 0), QStringLiteral("Call back in May"));
+    QVERIFY(session.keys(refusal, {QStringLiteral("Return")}));
+    QTRY_COMPARE_WITH_TIMEOUT(session.windows(QStringLiteral("^Pennaroc$")).size(), 1, 5000);
+    QCOMPARE(session.waitForPennarocEnd(300), -1);
+    QCOMPARE(detailsOf(session, 0), QStringLiteral("Call back in May"));
+
+    // Another file can be attached at once.
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    QVERIFY2(session.answerOpenDialog(good), "the Open File dialog did not appear again");
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    QCOMPARE(detailsOf(session, 0), QStringLiteral("Call back in May [[") + good + QStringLiteral("]]"));
+}
+
+// A file that another writer attached while the window was open is not
+// replaced without the question.
+void TestE2eActions::anotherWriterAttached_data()
+{
+    QTest::addColumn<bool>("duringDialog"); // attached while the Open File dialog is open, else before OK
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("before OK, No") << false << false;
+    QTest::newRow("during the dialog, No") << true << false;
+    QTest::newRow("during the dialog, Yes") << true << true;
+}
+
+void TestE2eActions::anotherWriterAttached()
+{
+    QFETCH(bool, duringDialog);
+    QFETCH(bool, yes);
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    const QString mine = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("mine.txt"));
+    const QString theirs = QStringLiteral("Call back [[/shared/theirs.txt]]");
+    QVERIFY(session.createDatabase({QStringLiteral("Call back")}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    // Started on a record without a file: Attach is selected.
+
+    if (!duringDialog)
+        QVERIFY(otherWriterSets(0, theirs));
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    QString question;
+    if (!duringDialog) {
+        question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
+        QVERIFY2(!question.isEmpty(), "the replace question did not appear before the dialog");
+    } else {
+        const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
+        QVERIFY2(!dialog.isEmpty(), "the Open File dialog did not appear");
+        QVERIFY(otherWriterSets(0, theirs));
+        QVERIFY(session.answerOpenDialog(mine));
+        question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
+        QVERIFY2(!question.isEmpty(), "the replace question did not appear before the write");
+    }
+    QCOMPARE(detailsOf(session, 0), theirs);
+    if (yes) {
+        QVERIFY(session.keys(question, {QStringLiteral("alt+y")}));
+        QCOMPARE(session.waitForPennarocEnd(15000), 0);
+        QCOMPARE(detailsOf(session, 0), QStringLiteral("Call back [[") + mine + QStringLiteral("]]"));
+        return;
+    }
+    // No is the default: Return keeps their file and the window.
+    QVERIFY(session.keys(question, {QStringLiteral("Return")}));
+    QTRY_COMPARE_WITH_TIMEOUT(session.windows(QStringLiteral("^Pennaroc$")).size(), 1, 5000);
+    QVERIFY(session.windows(QStringLiteral("^Open$")).isEmpty());
+    QCOMPARE(session.waitForPennarocEnd(300), -1);
+    QCOMPARE(detailsOf(session, 0), theirs);
+    QVERIFY(session.keys(window, {QStringLiteral("Escape")}));
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    QCOMPARE(detailsOf(session, 0), theirs);
+}
+
+// The location dialog stores what was typed, a file's path included: the
+// Open File dialog then starts in the folder that holds that file, where a
+// bare file name is found.
+void TestE2eActions::defaultFolderNamingAFile()
+{
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    const QString folder = session.scratch() + QStringLiteral("/Quotes");
+    const QString stored = makeFile(folder, QStringLiteral("index.txt"));
+    const QString wanted = makeFile(folder, QStringLiteral("Quote 7.txt"));
+    {
+        QSettings settings(session.environment().value(QStringLiteral("XDG_CONFIG_HOME"))
+                               + QStringLiteral("/Pennaroc/Pennaroc.conf"),
+                           QSettings::IniFormat);
+        settings.setValue(QStringLiteral("Settings/DefaultFolder"), stored);
+        settings.sync();
+        QCOMPARE(settings.status(), QSettings::NoError);
+    }
+    QVERIFY(session.createDatabase({QStringLiteral("Call back")}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    QVERIFY2(session.answerOpenDialog(QStringLiteral("Quote 7.txt")), "the Open File dialog did not appear");
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    QCOMPARE(detailsOf(session, 0), QStringLiteral("Call back [[") + wanted + QStringLiteral("]]"));
 }
 
 QTEST_GUILESS_MAIN(TestE2eActions)
