@@ -1,6 +1,7 @@
 // Pennaroc: attaches files to ACT!'s Sales/Opportunity records.
 
 #include "app/Form1.h"
+#include "app/ProgramArguments.h"
 #include "resources/ProductInfo.h"
 #include "host/dbus/DBusHost.h"
 #include "platform/QtPlatformServices.h"
@@ -9,6 +10,10 @@
 
 int main(int argc, char *argv[])
 {
+    // Answered on standard output without a window, so no display is needed.
+    if (app::asksForHelpOrVersion(argc, argv))
+        return app::printHelpOrVersion(argc, argv);
+
     QApplication application(argc, argv);
     QApplication::setApplicationName(product::applicationTitle());
     QApplication::setApplicationVersion(product::versionText());
