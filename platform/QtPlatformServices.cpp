@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
-#include <QStandardPaths>
 #include <QUrl>
 #include <QWidget>
 

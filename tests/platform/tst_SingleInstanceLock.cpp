@@ -65,7 +65,9 @@ enum class Setup {
 // What the lock file holds while a probe holds the lock.
 enum class Content { OurPid, Unchanged, Empty };
 
-const QByteArray Garbled("\xff\xfe\x00 not a lock\n\n\n-17\nPennaroc\n", 33);
+// Not a lock file of any kind, with a NUL byte inside.
+constexpr char GarbledText[] = "\xff\xfe\x00 not a lock\n\n\n-17\nPennaroc\n";
+const QByteArray Garbled(GarbledText, sizeof GarbledText - 1);
 
 bool runningAsRoot()
 {
@@ -82,6 +84,7 @@ class Probe {
 public:
     Probe(const QStringList &args, bool unprivileged)
     {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         if (unprivileged && runningAsRoot()) {
             process_.start(QStringLiteral("setpriv"),
                            QStringList{QStringLiteral("--reuid=%1").arg(Nobody), QStringLiteral("--regid=%1").arg(Nobody),
