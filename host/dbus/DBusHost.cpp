@@ -313,7 +313,7 @@ Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply,
     if (!isUnavailable(reply))
         return Failure(Failure::AutomationError,
                        QStringLiteral("Automation error (%1: %2)").arg(member, busMessage(reply)));
-    QString why = QStringLiteral("%1: %2").arg(member, busMessage(reply));
+    QString said = busMessage(reply);
     // A call that was delivered and never answered may still be carried out
     // later (a host stopped for a while works through its queue when it
     // resumes), and the bus cannot take a call back. A write then says that
@@ -324,13 +324,16 @@ Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply,
         // unanswered; a call that ran out of time is answered by our own
         // connection.
         const bool hostLeft = reply.service() == BusDaemon;
-        why += hostLeft ? QStringLiteral("; ACT! went away without answering, so whether %1 is not known").arg(change)
+        if (said.endsWith(QLatin1Char('.')))
+            said.chop(1);
+        said += hostLeft ? QStringLiteral("; ACT! went away without answering, so whether %1 is not known").arg(change)
                         : QStringLiteral("; ACT! did not answer within %1 s, so whether %2 is not known")
                               .arg(protocol::CallTimeoutMs / 1000)
                               .arg(change);
     }
     return Failure(Failure::ServerUnavailable,
-                   QStringLiteral("The remote server machine does not exist or is unavailable (%1)").arg(why));
+                   QStringLiteral("The remote server machine does not exist or is unavailable (%1: %2)")
+                       .arg(member, said));
 }
 
 QDBusMessage BusChannel::rawCall(const QString &path, const QString &interface, const QString &member,
