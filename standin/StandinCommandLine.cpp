@@ -179,6 +179,7 @@ int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
     StandinService::Options options;
     bool haveDb = false;
     bool withWindow = false;
+    bool currentGiven = false;
     for (int i = 2; i < argc; ++i) {
         const QByteArray arg(argv[i]);
         if (arg == "--current" && i + 1 < argc) {
@@ -186,6 +187,7 @@ int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
             if (!row)
                 return usage();
             options.currentRow = qint32(*row);
+            currentGiven = true;
         } else if (arg == "--max-details" && i + 1 < argc) {
             const auto n = numberArgument(argv[++i], 0, std::numeric_limits<qint32>::max());
             if (!n)
@@ -211,11 +213,18 @@ int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
     std::unique_ptr<StandinDatabase> db;
     if (haveDb) {
         db = std::make_unique<StandinDatabase>(dbPath);
-        if (options.currentRow != -1 && !db->rowExists(options.currentRow))
-            return refuse(QStringLiteral("%1: there is no record at row %2").arg(dbPath).arg(options.currentRow));
-        if (!options.readOnly)
-            db->setCurrentRow(options.currentRow);
-    } else if (options.currentRow != -1) {
+        if (!currentGiven) {
+            // The database keeps its current record: opening it again (as
+            // the desktop does after a restart) carries on where it was.
+            const qint32 kept = db->currentRow();
+            options.currentRow = kept != -1 && db->rowExists(kept) ? kept : -1;
+        } else {
+            if (options.currentRow != -1 && !db->rowExists(options.currentRow))
+                return refuse(QStringLiteral("%1: there is no record at row %2").arg(dbPath).arg(options.currentRow));
+            if (!options.readOnly)
+                db->setCurrentRow(options.currentRow);
+        }
+    } else if (currentGiven && options.currentRow != -1) {
         return refuse(QStringLiteral("--current needs a database"));
     }
 

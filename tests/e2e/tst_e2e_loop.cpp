@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QFile>
 #include <QtTest>
 
@@ -67,6 +68,17 @@ void TestE2eLoop::integrateRestartLaunchAndAttach()
     const QString standin = session.waitForWindow(standinTitle);
     QVERIFY2(!standin.isEmpty(), qPrintable(QStringLiteral("the stand-in did not come back: ")
                                             + session.screenshot(QStringLiteral("no-standin"))));
+
+    // The reopened stand-in carries on with the record that was current.
+    {
+        namespace protocol = host::dbus::protocol;
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(protocol::Service, protocol::SalesPath, protocol::SalesListInterface,
+                                           QStringLiteral("GetCurrentRow")),
+            QDBus::Block, 5000);
+        QCOMPARE(reply.type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(reply.arguments().value(0).toInt(), 0);
+    }
 
     // 4. The command stands on the Contacts toolbar; started from there,
     // Pennaroc opens on the selected record.

@@ -3,6 +3,7 @@
 #include "standin/StandinDatabase.h"
 #include "tests/host/StandinProcess.h"
 
+#include <QDBusMessage>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -154,6 +155,8 @@ private Q_SLOTS:
     void selectAndCloseWithoutStandin_data();
     void selectAndCloseWithoutStandin();
     void secondServeIsRefused();
+    void currentRecordIsKept_data();
+    void currentRecordIsKept();
     void utf8Validator_data();
     void utf8Validator();
     void unopenableDatabase_data();
@@ -421,6 +424,68 @@ void TestStandinCommandLine::secondServeIsRefused()
     QCOMPARE(close.exitCode, 0);
     QVERIFY(first.waitForExit());
     QCOMPARE(first.process().exitCode(), 0);
+}
+
+// The database keeps its current record: serving it again without --current
+// (as the desktop does when it reopens the database after a restart) makes
+// the same record current again.
+void TestStandinCommandLine::currentRecordIsKept_data()
+{
+    QTest::addColumn<QStringList>("first");  // options of the first serve
+    QTest::addColumn<int>("select");         // selected while it serves; -2 for none
+    QTest::addColumn<QStringList>("second"); // options of the second serve
+    QTest::addColumn<int>("current");        // the second serve's current row
+    QTest::newRow("given at the first start") << QStringList{"--current", "1"} << -2 << QStringList{} << 1;
+    QTest::newRow("selected while serving") << QStringList{"--current", "1"} << 2 << QStringList{} << 2;
+    QTest::newRow("selected, none given at start") << QStringList{} << 0 << QStringList{} << 0;
+    QTest::newRow("none selected ever") << QStringList{} << -2 << QStringList{} << -1;
+    QTest::newRow("none selected last") << QStringList{"--current", "2"} << -1 << QStringList{} << -1;
+    QTest::newRow("--current wins over the kept one") << QStringList{"--current", "2"} << -2
+                                                      << QStringList{"--current", "0"} << 0;
+    QTest::newRow("a read-only serve keeps nothing") << QStringList{"--current", "1"} << -2
+                                                     << QStringList{"--read-only", "--current", "2"} << 2;
+}
+
+void TestStandinCommandLine::currentRecordIsKept()
+{
+    QFETCH(QStringList, first);
+    QFETCH(int, select);
+    QFETCH(QStringList, second);
+    QFETCH(int, current);
+    QCOMPARE(runStandin({QStringLiteral("create"), db()}).exitCode, 0);
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("record %1").arg(i)}).exitCode, 0);
+    const auto currentRow = [] {
+        namespace protocol = host::dbus::protocol;
+        const QDBusMessage reply = QDBusConnection::sessionBus().call(
+            QDBusMessage::createMethodCall(protocol::Service, protocol::SalesPath, protocol::SalesListInterface,
+                                           QStringLiteral("GetCurrentRow")),
+            QDBus::Block, 5000);
+        return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()
+            ? reply.arguments().constFirst().toInt()
+            : -100;
+    };
+    {
+        ServingStandin standin;
+        QVERIFY(standin.start(QStringList{db()} + first));
+        if (select != -2)
+            QCOMPARE(runStandin({QStringLiteral("select"), QString::number(select)}).exitCode, 0);
+        QCOMPARE(runStandin({QStringLiteral("close")}).exitCode, 0);
+        QVERIFY(standin.waitForExit());
+    }
+    QVERIFY(testsupport::waitForStandinOnBus(false));
+    ServingStandin again;
+    QVERIFY(again.start(QStringList{db()} + second));
+    QCOMPARE(currentRow(), current);
+    if (second.contains(QStringLiteral("--read-only"))) {
+        // What the read-only one was told is not kept either.
+        QCOMPARE(runStandin({QStringLiteral("close")}).exitCode, 0);
+        QVERIFY(again.waitForExit());
+        QVERIFY(testsupport::waitForStandinOnBus(false));
+        ServingStandin third;
+        QVERIFY(third.start({db()}));
+        QCOMPARE(currentRow(), 1);
+    }
 }
 
 void TestStandinCommandLine::utf8Validator_data()
