@@ -19,6 +19,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(product::versionText());
     // The setting names its file itself, so the maker's name moves nothing.
     QApplication::setOrganizationName(product::makerName());
+    QGuiApplication::setDesktopFileName(product::desktopFileName());
     // The program ends when its main window unloads, or when the restart
     // timer says so, even while the window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);

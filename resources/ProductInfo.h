@@ -26,6 +26,11 @@ inline QString webSiteUrl() { return QStringLiteral("https://www.veltrane.exampl
 // The web site's host name, as the main window's link shows it.
 inline QString webSiteHost() { return QStringLiteral("www.veltrane.example"); }
 
+// The name of the program's desktop entry, without ".desktop": an id in
+// reverse-DNS form after the web site's domain, which the AppStream file in
+// packaging/ shares. Desktops find the entry, and its icon, by this name.
+inline QString desktopFileName() { return QStringLiteral("example.veltrane.Pennaroc"); }
+
 // Where users send error reports and questions.
 inline QString supportAddress() { return QStringLiteral("support@veltrane.example"); }
 
