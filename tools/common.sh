@@ -33,6 +33,23 @@ ensure_packages() {
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# build_programs DIR: an optimised build of the two programs alone (no tests,
+# no benchmarks) in DIR, with one line of progress; the compiler's output
+# goes to DIR/build.log, and its end is shown when the build fails.
+build_programs() {
+  local dir=$1 log=$1/build.log
+  mkdir -p "$dir"
+  say "building Pennaroc and act-standin (Release) in ${dir#"$PENNAROC_ROOT"/}/ (log: ${log#"$PENNAROC_ROOT"/})"
+  if { [ -f "$dir/CMakeCache.txt" ] || cmake -S "$PENNAROC_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+         -DBUILD_TESTING=OFF -DPENNAROC_BENCHMARKS=OFF; } > "$log" 2>&1 \
+     && cmake --build "$dir" -j"$(nproc)" >> "$log" 2>&1; then
+    return 0
+  fi
+  tail -n 30 "$log" >&2
+  say "the build failed; the whole log is in $log"
+  exit 1
+}
+
 # build_tree DIR [cmake options...]: configures (once) and builds DIR.
 build_tree() {
   local dir=$1; shift

@@ -3,6 +3,7 @@
 // ignored and the program starts as usual.
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 class TestProgramArguments : public QObject {
@@ -68,7 +69,10 @@ void TestProgramArguments::otherArgumentsAreIgnored()
     // with no ACT! on the bus, it shows its "open a database" message and
     // waits for the user, instead of ending with a usage error.
     QProcess p;
+    QTemporaryDir runtime; // the single-copy lock of a killed copy stays there
+    QVERIFY(runtime.isValid());
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent/bus"));
     p.setProcessEnvironment(env);
