@@ -7,6 +7,7 @@ PENNAROC_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev
   dbus dbus-x11 xvfb xauth xdotool x11-utils imagemagick xdg-utils
   dpkg-dev file desktop-file-utils shared-mime-info libfile-mimeinfo-perl
+  lintian appstream librsvg2-bin man-db
   fonts-urw-base35
 )
 # Recommended packages are installed too: the tests were written against a
