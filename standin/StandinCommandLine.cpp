@@ -211,6 +211,10 @@ int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
         return refuse(QStringLiteral("this act-standin cannot show a window"));
 
     std::unique_ptr<StandinDatabase> db;
+    // The record made current by --current is stored only once this
+    // stand-in holds the bus name: one that is refused because another runs
+    // leaves the database as it found it.
+    StandinDatabase *storeCurrentIn = nullptr;
     if (haveDb) {
         db = std::make_unique<StandinDatabase>(dbPath);
         if (!currentGiven) {
@@ -222,7 +226,7 @@ int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
             if (options.currentRow != -1 && !db->rowExists(options.currentRow))
                 return refuse(QStringLiteral("%1: there is no record at row %2").arg(dbPath).arg(options.currentRow));
             if (!options.readOnly)
-                db->setCurrentRow(options.currentRow);
+                storeCurrentIn = db.get();
         }
     } else if (currentGiven && options.currentRow != -1) {
         return refuse(QStringLiteral("--current needs a database"));
@@ -249,6 +253,8 @@ int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
     QString error;
     if (!service.start(&error))
         return refuse(error);
+    if (storeCurrentIn)
+        storeCurrentIn->setCurrentRow(options.currentRow);
     // Made after the service and so gone before it.
     std::unique_ptr<QObject> window;
     if (withWindow)
