@@ -137,12 +137,24 @@ void StandinService::closeDatabase()
     Q_EMIT databaseChanged();
 }
 
+void StandinService::releaseName()
+{
+    if (nameReleased_)
+        return;
+    nameReleased_ = true;
+    // A blocking call: once it returns, the bus daemon has let the name go,
+    // and a stand-in started next (as the desktop starts one when a restart
+    // of ACT! reopens the database) can take it.
+    bus_.interface()->unregisterService(protocol::Service);
+}
+
 void StandinService::closeAndQuit()
 {
     if (quitting_)
         return;
     quitting_ = true;
     closeDatabase();
+    releaseName();
     flushConnection(bus_);
     QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
 }
@@ -220,10 +232,12 @@ void ApplicationObject::Command(qint16 command)
         refuse(protocol::InvalidArgumentError, QStringLiteral("command %1 is not supported").arg(command));
         return;
     }
-    // The caller gets its answer before the stand-in goes away.
+    // The caller gets its answer before the stand-in goes away, and after
+    // the name is free again.
     setDelayedReply(true);
     const QDBusMessage reply = message().createReply();
     service_.closeDatabase();
+    service_.releaseName();
     connection().send(reply);
     service_.closeAndQuit();
 }
@@ -401,6 +415,7 @@ void ControlObject::Close()
     setDelayedReply(true);
     const QDBusMessage reply = message().createReply();
     service_.closeDatabase();
+    service_.releaseName();
     connection().send(reply);
     service_.closeAndQuit();
 }

@@ -52,6 +52,8 @@ public:
     // Closes the database and ends the event loop once every queued message
     // (replies included) has reached the bus.
     void closeAndQuit();
+    // Gives up the service name (once): the stand-in is on its way out.
+    void releaseName();
 
     void raiseEvent(qint16 id, const QVariantList &args = {});
     int acknowledgements = 0;
@@ -70,6 +72,7 @@ private:
     QDBusConnection bus_;
     qint32 currentRow_ = -1;
     bool quitting_ = false;
+    bool nameReleased_ = false;
     std::vector<std::unique_ptr<QObject>> objects_;
 };
 
