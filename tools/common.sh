@@ -8,7 +8,7 @@ PENNAROC_PACKAGES=(
   dbus dbus-x11 xvfb xauth xdotool x11-utils imagemagick xdg-utils
   dpkg-dev file desktop-file-utils shared-mime-info libfile-mimeinfo-perl
   lintian appstream librsvg2-bin man-db
-  fonts-urw-base35
+  fonts-urw-base35 qt6-translations-l10n
 )
 # Recommended packages are installed too: the tests were written against a
 # desktop with them (the xcb platform's helpers, fonts), and leaving them out
