@@ -119,9 +119,9 @@ DesktopSession::~DesktopSession()
     }
 }
 
-QString DesktopSession::installBuild()
+QString DesktopSession::installBuild(const QString &prefixName)
 {
-    const QString prefix = dir_.filePath(QStringLiteral("prefix"));
+    const QString prefix = dir_.filePath(prefixName);
     const QString buildDir = qEnvironmentVariable("PENNAROC_BUILD_DIR");
     QByteArray out;
     if (buildDir.isEmpty()
@@ -136,15 +136,15 @@ QString DesktopSession::installBuild()
     path.removeAll(dir_.filePath(QStringLiteral("path")));
     path.prepend(prefix + QStringLiteral("/bin"));
     env_.insert(QStringLiteral("PATH"), path.join(QLatin1Char(':')));
-    env_.insert(QStringLiteral("XDG_DATA_DIRS"), prefix + QStringLiteral("/share:/usr/local/share:/usr/share"));
+    // The desktop's own data folders, which do not hold the prefix: the
+    // programs become known to it as ./run makes them known, in the
+    // session's private XDG_DATA_HOME.
+    env_.insert(QStringLiteral("XDG_DATA_DIRS"), QStringLiteral("/usr/local/share:/usr/share"));
     for (const char *variable : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID"})
         env_.remove(QString::fromLatin1(variable));
-    const bool registered =
-        runTool(QStringLiteral("update-mime-database"), {prefix + QStringLiteral("/share/mime")}, nullptr, 60000)
-        && runTool(QStringLiteral("update-desktop-database"), {prefix + QStringLiteral("/share/applications")})
-        && runTool(QStringLiteral("xdg-mime"), {QStringLiteral("default"), QStringLiteral("act-standin.desktop"),
-                                                QStringLiteral("application/x-act-standin-database")});
-    if (!registered) {
+    const QString integration = qEnvironmentVariable("PENNAROC_SOURCE_DIR") + QStringLiteral("/tools/desktop-integration");
+    if (!runTool(integration, {QStringLiteral("register"), prefix, dir_.filePath(QStringLiteral("registered.txt"))},
+                 nullptr, 60000)) {
         problem_ = QStringLiteral("the MIME type or desktop entries could not be registered");
         return {};
     }

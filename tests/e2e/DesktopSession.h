@@ -31,11 +31,13 @@ public:
     // Sets a variable for the programs started from now on.
     void setVariable(const QString &name, const QString &value) { env_.insert(name, value); }
 
-    // Installs the build into a scratch prefix, registers its MIME type and
-    // desktop entries in the session's private folders, and from then on
+    // Installs the build into a scratch prefix (prefixName, under the
+    // scratch folder, outside the desktop's data folders), makes its MIME
+    // type and desktop entries known in the session's private XDG_DATA_HOME
+    // as ./run does (tools/desktop-integration), and from then on
     // runs the installed programs with the real xdg-open. The prefix, or
     // empty on failure (problem() says why).
-    QString installBuild();
+    QString installBuild(const QString &prefixName = QStringLiteral("prefix"));
 
     // Runs act-standin with args and waits for it; the exit code goes to
     // *exitCode when given, and standard output is returned.

@@ -14,6 +14,7 @@
 class TestE2eLoop : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void integrateRestartLaunchAndAttach_data();
     void integrateRestartLaunchAndAttach();
 };
 
@@ -22,12 +23,22 @@ static bool standinOnBus()
     return QDBusConnection::sessionBus().interface()->isServiceRegistered(host::dbus::protocol::Service).value();
 }
 
+// The session has its own XDG_DATA_HOME, and the prefix lies outside the
+// desktop's data folders: the restart must still reopen the database.
+void TestE2eLoop::integrateRestartLaunchAndAttach_data()
+{
+    QTest::addColumn<QString>("prefixName");
+    QTest::newRow("a prefix of its own") << "prefix";
+    QTest::newRow("a prefix with a blank and non-ASCII") << "my pr\u00e9fix";
+}
+
 void TestE2eLoop::integrateRestartLaunchAndAttach()
 {
+    QFETCH(QString, prefixName);
     e2e::DesktopSession session;
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
-    const QString prefix = session.installBuild();
+    const QString prefix = session.installBuild(prefixName);
     QVERIFY2(!prefix.isEmpty(), qPrintable(session.problem()));
     QVERIFY(session.createDatabase({QStringLiteral("Call back in May"), QStringLiteral("Quote requested")}));
     const QString file = session.scratch() + QStringLiteral("/Offer 2026.txt");
