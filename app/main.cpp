@@ -5,6 +5,7 @@
 #include "resources/ProductInfo.h"
 #include "host/dbus/DBusHost.h"
 #include "platform/QtPlatformServices.h"
+#include "platform/QtTranslations.h"
 
 #include <QApplication>
 
@@ -23,6 +24,9 @@ int main(int argc, char *argv[])
     // The program ends when its main window unloads, or when the restart
     // timer says so, even while the window is hidden.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt's own buttons and dialogs speak the user's language; the program's
+    // texts stay as they are.
+    platform::loadQtTranslations();
 
     platform::QtPlatformServices desktop;
     host::dbus::DBusHostFactory host;
