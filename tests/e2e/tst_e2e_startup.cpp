@@ -1,7 +1,10 @@
 #include "tests/e2e/DesktopSession.h"
 
+#include "resources/ProductInfo.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QRegularExpression>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
@@ -185,6 +188,7 @@ private Q_SLOTS:
     void refusesWithoutCurrentRecord();
     void startsUnlessACopyRuns_data();
     void startsUnlessACopyRuns();
+    void windowClassMatchesTheDesktopEntry();
 };
 
 void TestE2eStartup::endsOnCancelAndOnHostClosing_data()
@@ -313,6 +317,42 @@ void TestE2eStartup::startsUnlessACopyRuns()
         struct stat seen {};
         QVERIFY(::lstat(QFile::encodeName(runtime.lockPath()).constData(), &seen) == 0 && S_ISFIFO(seen.st_mode));
     }
+}
+
+void TestE2eStartup::windowClassMatchesTheDesktopEntry()
+{
+    // The desktop ties the running window to Pennaroc's desktop entry (its
+    // name, its icon) by the class in WM_CLASS.
+    QFile file(qEnvironmentVariable("PENNAROC_SOURCE_DIR") + QStringLiteral("/packaging/")
+               + product::desktopFileName() + QStringLiteral(".desktop"));
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
+    QString startupClass;
+    for (const QByteArray &line : file.readAll().split('\n')) {
+        if (line.startsWith("StartupWMClass="))
+            startupClass = QString::fromUtf8(line.mid(15));
+    }
+    QVERIFY2(!startupClass.isEmpty(), "the desktop entry has no StartupWMClass");
+
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    QVERIFY(session.createDatabase({QStringLiteral("Call back in May")}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    QProcess xprop;
+    xprop.setProcessEnvironment(session.environment());
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), window, QStringLiteral("WM_CLASS")});
+    QVERIFY(xprop.waitForFinished(5000));
+    const QString out = QString::fromUtf8(xprop.readAllStandardOutput()).trimmed();
+    // WM_CLASS(STRING) = "instance", "class"
+    const auto match = QRegularExpression(QStringLiteral("^WM_CLASS\\(STRING\\) = \"([^\"]*)\", \"([^\"]*)\"$")).match(out);
+    QVERIFY2(match.hasMatch(), qPrintable(out));
+    QCOMPARE(match.captured(2), startupClass);
+    QCOMPARE(match.captured(1), QStringLiteral("Pennaroc"));
+    QVERIFY(session.keys(window, {QStringLiteral("Escape")}));
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
 }
 
 QTEST_GUILESS_MAIN(TestE2eStartup)
