@@ -5,9 +5,10 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
-#include <QMouseEvent>
 #include <QPushButton>
+#include "platform/LinkLabel.h"
 #include "platform/Twips.h"
+#include "platform/WindowFont.h"
 
 #include <QScreen>
 
@@ -15,16 +16,6 @@ namespace {
 
 using platform::px;
 using platform::twipsRect;
-
-QFont sansFont(qreal points, bool bold, bool underline)
-{
-    QFont font(QStringLiteral("Sans Serif"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(points);
-    font.setBold(bold);
-    font.setUnderline(underline);
-    return font;
-}
 
 } // namespace
 
@@ -41,12 +32,12 @@ frmAbout::frmAbout(platform::PlatformServices &desktop, QWidget *parent)
     setObjectName(QStringLiteral("frmAbout"));
     setFixedSize(px(5730), px(3285));
     setSizeGripEnabled(false);
-    setFont(sansFont(8.25, false, false));
+    setFont(platform::windowFont(8.25, false, false));
 
     lblTitle = new QLabel(this);
     lblTitle->setObjectName(QStringLiteral("lblTitle"));
     lblTitle->setGeometry(twipsRect(1050, 240, 3885, 360));
-    lblTitle->setFont(sansFont(13.5, true, false));
+    lblTitle->setFont(platform::windowFont(13.5, true, false));
 
     lblVersion = new QLabel(this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
@@ -76,12 +67,12 @@ frmAbout::frmAbout(platform::PlatformServices &desktop, QWidget *parent)
     lblProblem->setObjectName(QStringLiteral("lblProblem"));
     lblProblem->setGeometry(twipsRect(240, 2640, 3855, 255));
 
-    lblMail = new QLabel(product::supportAddress(), this);
+    // Reached by Tab from Close; Enter, Space or a click sends mail.
+    lblMail = new platform::LinkLabel(product::supportAddress(), this);
     lblMail->setObjectName(QStringLiteral("lblMail"));
     lblMail->setGeometry(twipsRect(240, 2880, 2415, 255));
-    lblMail->setFont(sansFont(8.25, true, true));
-    lblMail->setCursor(Qt::PointingHandCursor);
-    lblMail->installEventFilter(this);
+    lblMail->setFont(platform::windowFont(8.25, true, true));
+    connect(lblMail, &platform::LinkLabel::activated, this, &frmAbout::lblMail_Click);
 
     cmdOK = new QPushButton(this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -90,6 +81,7 @@ frmAbout::frmAbout(platform::PlatformServices &desktop, QWidget *parent)
     // closes it just as the button does.
     cmdOK->setDefault(true);
     cmdOK->setFocus();
+    setTabOrder(cmdOK, lblMail);
 
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
@@ -104,7 +96,7 @@ void frmAbout::fitLabels()
     // needs more room, a label grows to the right, within the window, so
     // that no text is cut.
     const int margin = px(240);
-    for (QLabel *label : {lblTitle, lblVersion, lblCopyright, lblFreeware, lblProblem, lblMail}) {
+    for (QLabel *label : {lblTitle, lblVersion, lblCopyright, lblFreeware, lblProblem, static_cast<QLabel *>(lblMail)}) {
         const int needed = label->sizeHint().width();
         if (needed > label->width())
             label->resize(qMin(needed, width() - margin - label->x()), label->height());
@@ -144,20 +136,4 @@ void frmAbout::lblMail_Click()
     // The result is not used: with no mail program the box simply stays.
     desktop_.ShellExecute(this, QStringLiteral("open"), QStringLiteral("mailto:") + product::supportAddress(),
                           QString(), desktop_.ProgramFolder(), platform::SW_SHOW);
-}
-
-bool frmAbout::eventFilter(QObject *watched, QEvent *event)
-{
-    // A label has no click of its own: a left-button press on the address,
-    // released over it, is one.
-    if (watched == lblMail && event->type() == QEvent::MouseButtonPress)
-        return static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton;
-    if (watched == lblMail && event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && lblMail->rect().contains(mouse->position().toPoint())) {
-            lblMail_Click();
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }

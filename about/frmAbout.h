@@ -3,6 +3,7 @@
 // The About box: product name, version, maker, freeware notice and the
 // support address as a mail link.
 
+#include "platform/LinkLabel.h"
 #include "platform/PlatformServices.h"
 
 #include <QDialog>
@@ -25,15 +26,12 @@ public:
     QLabel *lblFreeware;
     QFrame *Line1;
     QLabel *lblProblem;
-    QLabel *lblMail;
+    platform::LinkLabel *lblMail;
     QPushButton *cmdOK;
 
 public Q_SLOTS:
     void cmdOK_Click();
     void lblMail_Click();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void Form_Load();

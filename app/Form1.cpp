@@ -5,6 +5,8 @@
 #include "resources/ProductInfo.h"
 #include "platform/ProgramState.h"
 #include "resources/ProgramIcon.h"
+#include "platform/LinkLabel.h"
+#include "platform/WindowFont.h"
 
 #include "about/frmAbout.h"
 #include "integrate/clsFrmIntegrate.h"
@@ -18,7 +20,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -59,13 +60,7 @@ Form1::~Form1()
 void Form1::buildWindow()
 {
     setWindowTitle(product::applicationTitle());
-    // The window's texts are laid out for a small sans-serif face; wide
-    // faces would clip them in their fixed places.
-    QFont face;
-    face.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica")});
-    face.setPointSizeF(8.25);
-    setFont(face);
+    setFont(platform::windowFont());
     setWindowIcon(resources::programIcon());
     // A fixed frame with a close box and no minimise or maximise button.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -118,21 +113,25 @@ void Form1::buildWindow()
     cmdCancel->setAutoDefault(true);
     connect(cmdCancel, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
 
+    // The two labels stand on the client area's bottom edge, which cuts
+    // their last pixel row: their texts are drawn from the top, so that
+    // they share one line and the link's descenders stay in sight.
     lblMore = new QLabel(QStringLiteral("Find more free ACT! add-ons at "), client);
     lblMore->setObjectName(QStringLiteral("lblMore"));
     lblMore->setGeometry(twipsRect(1035, 2280, 2385, 285));
+    lblMore->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
-    lblLink = new QLabel(product::webSiteHost(), client);
+    // The link is reached by Tab after Cancel; Enter, Space or a click
+    // opens the site.
+    lblLink = new platform::LinkLabel(product::webSiteHost(), client);
     lblLink->setObjectName(QStringLiteral("lblLink"));
     lblLink->setGeometry(twipsRect(3435, 2280, 1755, 255));
-    QFont linkFont = face;
-    linkFont.setUnderline(true);
-    lblLink->setFont(linkFont);
-    lblLink->setCursor(Qt::PointingHandCursor);
-    lblLink->installEventFilter(this);
+    lblLink->setFont(platform::windowFont(8.25, false, true));
+    lblLink->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    connect(lblLink, &platform::LinkLabel::activated, this, [this] { lblLink_Click(); });
 
     // Tab order as laid out: the frame, its three options, OK, Cancel, the
-    // two labels.
+    // two labels (of which only the link takes the focus).
     QWidget *const order[] = {fraAction, optAction[0], optAction[1], optAction[2], cmdOK, cmdCancel, lblMore, lblLink};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
@@ -663,18 +662,6 @@ void Form1::keyPressEvent(QKeyEvent *event)
         break;
     }
     QMainWindow::keyPressEvent(event);
-}
-
-bool Form1::eventFilter(QObject *watched, QEvent *event)
-{
-    if (watched == lblLink && event->type() == QEvent::MouseButtonRelease) {
-        const auto *mouse = static_cast<QMouseEvent *>(event);
-        if (mouse->button() == Qt::LeftButton && lblLink->rect().contains(mouse->position().toPoint())) {
-            lblLink_Click();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace app

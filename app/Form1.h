@@ -7,6 +7,7 @@
 
 #include "host/ActHost.h"
 #include "platform/ErrorTrap.h"
+#include "platform/LinkLabel.h"
 #include "platform/PlatformServices.h"
 #include "platform/Twips.h"
 
@@ -76,7 +77,7 @@ public:
     QPushButton *cmdOK = nullptr;
     QPushButton *cmdCancel = nullptr;
     QLabel *lblMore = nullptr;
-    QLabel *lblLink = nullptr;
+    platform::LinkLabel *lblLink = nullptr;
     QTimer *tmr1 = nullptr;
     QMenu *mnuOptions = nullptr;
     QAction *mnuLocation = nullptr;
@@ -101,7 +102,6 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildWindow();

@@ -51,4 +51,17 @@ QStringList frenchTexts()
     };
 }
 
+QStringList placeNames(qint16 language)
+{
+    // Short forms of the two frame captions, in the same words.
+    switch (language) {
+    case 0:
+        return {QStringLiteral("Toolbar Button"), QStringLiteral("Tools Menu Item")};
+    case 1:
+        return {QStringLiteral("Bouton de la barre d'outils"), QStringLiteral("Entrée du menu Outils")};
+    default:
+        return {};
+    }
+}
+
 } // namespace integrate

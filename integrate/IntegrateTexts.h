@@ -16,4 +16,9 @@ inline constexpr int TextCount = 17;
 QStringList englishTexts();
 QStringList frenchTexts();
 
+// The two places of a view's boxes, as the boxes' accessible names give
+// them after the view's name: the toolbar button, then the Tools-menu item.
+// Language 0 English, 1 French; any other language has none (an empty list).
+QStringList placeNames(qint16 language);
+
 } // namespace integrate

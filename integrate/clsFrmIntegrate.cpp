@@ -4,6 +4,7 @@
 #include "integrate/IntegrateTexts.h"
 #include "platform/ProgramState.h"
 #include "platform/Twips.h"
+#include "platform/WindowFont.h"
 
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -11,6 +12,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
+
+#include <algorithm>
 
 namespace integrate {
 
@@ -65,6 +68,33 @@ constexpr BoxPlace boxPlaces[clsFrmIntegrate::BoxCount] = {
 constexpr int BoxHeight = 255;
 constexpr int LabelHeight = 270;
 
+// The dialog's client area, the frames, the hint and the buttons.
+constexpr QRect designSize = twipsRect(0, 0, 7020, 3240);
+constexpr QRect frameRects[2] = {twipsRect(315, 240, 5115, 1185), twipsRect(315, 1575, 5130, 1185)};
+constexpr QRect restartRect = twipsRect(495, 2850, 5670, 315);
+constexpr QRect okRect = twipsRect(5820, 360, 1000, 325);
+constexpr QRect cancelRect = twipsRect(5820, 840, 1000, 325);
+
+QRect boxRect(int i)
+{
+    const BoxPlace &p = boxPlaces[i];
+    return twipsRect(p.boxLeft, p.boxTop, i == 6 ? 220 : 255, BoxHeight);
+}
+
+QRect labelRect(int i)
+{
+    const BoxPlace &p = boxPlaces[i];
+    return twipsRect(p.labelLeft, p.labelTop, p.labelWidth, LabelHeight);
+}
+
+// The width a label needs to show its whole text in its own font.
+int neededWidth(const QLabel *label)
+{
+    if (label->text().isEmpty())
+        return 0;
+    return qMax(label->sizeHint().width(), label->fontMetrics().horizontalAdvance(label->text()));
+}
+
 Qt::CheckState toCheckState(qint16 value)
 {
     switch (value) {
@@ -101,7 +131,9 @@ clsFrmIntegrate::clsFrmIntegrate(host::HostFactory &host, platform::PlatformServ
     setObjectName(QStringLiteral("frmIntegrate"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(twipsRect(0, 0, 7020, 3240).size());
+    setFixedSize(designSize.size());
+    // The windows' one face; the designed places are made for it.
+    setFont(platform::windowFont());
     buildControls();
     setDesignTexts();
 }
@@ -114,21 +146,19 @@ void clsFrmIntegrate::buildControls()
     // frame first, so that the dialog opens with the first box focused.
     // The frames hold nothing but their boxes and labels; an empty label
     // over the first pair would only swallow clicks meant for it.
-    const QRect frames[2] = {twipsRect(315, 240, 5115, 1185), twipsRect(315, 1575, 5130, 1185)};
     for (int f = 0; f < 2; ++f) {
         auto *frame = new QGroupBox(this);
         frame->setObjectName(QStringLiteral("Frame1_%1").arg(f));
-        frame->setGeometry(frames[f]);
+        frame->setGeometry(frameRects[f]);
         Frame1_[f] = frame;
         for (int i = f * 6; i < f * 6 + 6; ++i) {
-            const BoxPlace &p = boxPlaces[i];
             auto *box = new integrate::ScreenCheckBox(frame);
             box->setObjectName(QStringLiteral("chkScreen_%1").arg(i));
-            box->setGeometry(twipsRect(p.boxLeft, p.boxTop, i == 6 ? 220 : 255, BoxHeight));
+            box->setGeometry(boxRect(i));
             chkScreen_[i] = box;
             auto *label = new integrate::ScreenLabel(frame);
             label->setObjectName(QStringLiteral("lblScreen_%1").arg(i));
-            label->setGeometry(twipsRect(p.labelLeft, p.labelTop, p.labelWidth, LabelHeight));
+            label->setGeometry(labelRect(i));
             lblScreen_[i] = label;
             // The box's click handling runs on every real change of its
             // state, whoever makes it; setting the same state signals nothing.
@@ -139,17 +169,17 @@ void clsFrmIntegrate::buildControls()
 
     lblRestart_ = new QLabel(this);
     lblRestart_->setObjectName(QStringLiteral("lblRestart"));
-    lblRestart_->setGeometry(twipsRect(495, 2850, 5670, 315));
+    lblRestart_->setGeometry(restartRect);
 
     cmdOK_ = new QPushButton(this);
     cmdOK_->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK_->setGeometry(twipsRect(5820, 360, 1000, 325));
+    cmdOK_->setGeometry(okRect);
     cmdOK_->setDefault(true);
     connect(cmdOK_, &QPushButton::clicked, this, [this] { cmdOK_Click(); });
 
     cmdCancel_ = new QPushButton(this);
     cmdCancel_->setObjectName(QStringLiteral("cmdCancel"));
-    cmdCancel_->setGeometry(twipsRect(5820, 840, 1000, 325));
+    cmdCancel_->setGeometry(cancelRect);
     connect(cmdCancel_, &QPushButton::clicked, this, [this] { cmdCancel_Click(); });
 
     // Tab: toolbar boxes left to right, Tools-menu boxes from the last one
@@ -172,10 +202,85 @@ void clsFrmIntegrate::setDesignTexts()
     Frame1_[0]->setTitle(english[12]);
     Frame1_[1]->setTitle(english[13]);
     for (int i = 0; i < BoxCount; ++i)
-        lblScreen_[i]->setText(english[6 + i % 6]);
+        showViewName(i, english[6 + i % 6], 0);
     lblRestart_->setText(english[16]);
     cmdOK_->setText(english[14]);
     cmdCancel_->setText(english[15]);
+    fitToTexts();
+}
+
+void clsFrmIntegrate::showViewName(int Index, const QString &viewName, qint16 language)
+{
+    lblScreen_.at(Index)->setText(viewName);
+    // The box shows no text of its own: without a name, a screen reader
+    // could tell the twelve boxes apart only by their frames.
+    const QStringList places = integrate::placeNames(language);
+    chkScreen_.at(Index)->setAccessibleName(viewName.isEmpty() || places.isEmpty()
+                                                ? viewName
+                                                : viewName + QStringLiteral(", ") + places.at(Index / 6));
+}
+
+void clsFrmIntegrate::fitToTexts()
+{
+    // Each row of pairs is walked from left to right; a label that needs
+    // more room takes it, and the pairs after it move right by as much.
+    int framesRight = 0;
+    int designedFramesRight = 0;
+    for (int f = 0; f < 2; ++f) {
+        int right = 0;
+        int designedRight = 0;
+        for (int row = 0; row < 2; ++row) {
+            int shift = 0;
+            for (int column = 0; column < 3; ++column) {
+                const int i = f * 6 + row * 3 + column;
+                QRect label = labelRect(i);
+                designedRight = qMax(designedRight, label.right());
+                const QRect box = boxRect(i).translated(shift, 0);
+                label.translate(shift, 0);
+                const int extra = qMax(0, neededWidth(lblScreen_[i]) - label.width());
+                label.setWidth(label.width() + extra);
+                shift += extra;
+                chkScreen_[i]->setGeometry(box);
+                lblScreen_[i]->setGeometry(label);
+                right = qMax(right, qMax(box.right(), label.right()));
+            }
+        }
+        // The frame keeps its designed margin to the right of its pairs,
+        // and is as wide as its caption needs.
+        QRect frame = frameRects[f];
+        const int margin = frame.width() - 1 - designedRight;
+        frame.setWidth(std::max({frame.width(), right + 1 + margin, Frame1_[f]->minimumSizeHint().width()}));
+        Frame1_[f]->setGeometry(frame);
+        framesRight = qMax(framesRight, frame.right());
+        designedFramesRight = qMax(designedFramesRight, frameRects[f].right());
+    }
+
+    // The buttons keep their distance from the frames.
+    const int buttonsShift = qMax(0, framesRight - designedFramesRight);
+    cmdOK_->setGeometry(okRect.translated(buttonsShift, 0));
+    cmdCancel_->setGeometry(cancelRect.translated(buttonsShift, 0));
+
+    QRect hint = restartRect;
+    hint.setWidth(qMax(hint.width(), neededWidth(lblRestart_)));
+    lblRestart_->setGeometry(hint);
+
+    // The dialog keeps its designed margin right of the buttons, and gives
+    // the hint as much.
+    const int margin = designSize.width() - 1 - okRect.right();
+    const int width = std::max({designSize.width(), cmdOK_->geometry().right() + 1 + margin,
+                            cmdCancel_->geometry().right() + 1 + margin, hint.right() + 1 + margin});
+    const QSize size(width, designSize.height());
+    if (size == this->size())
+        return;
+    // A window is moved by its frame's corner.
+    const QPoint centre = frameGeometry().center();
+    const QSize frame = frameGeometry().size() - this->size();
+    setFixedSize(size);
+    if (isVisible()) {
+        QRect placed(QPoint(), size + frame);
+        placed.moveCenter(centre);
+        move(placed.topLeft());
+    }
 }
 
 qint16 clsFrmIntegrate::chkScreenValue(int Index) const
@@ -290,7 +395,7 @@ void clsFrmIntegrate::Form_Load()
             t.at(14260);
             setChkScreenValue(i, auxCommands_->AuxCommandExistsInToolbar(static_cast<qint16>(i + 1), appName_));
             t.at(14280);
-            lblScreen_[i]->setText(texts_[i + 6]);
+            showViewName(i, texts_[i + 6], language_);
             t.at(14300);
         }
         t.at(14320);
@@ -299,7 +404,7 @@ void clsFrmIntegrate::Form_Load()
             setChkScreenValue(i + 6,
                               auxCommands_->AuxCommandExistsInToolsMenu(static_cast<qint16>(i + 1), appName_));
             t.at(14360);
-            lblScreen_[i + 6]->setText(texts_[i + 6]);
+            showViewName(i + 6, texts_[i + 6], language_);
             t.at(14380);
         }
         t.at(14400);
@@ -323,6 +428,8 @@ void clsFrmIntegrate::Form_Load()
         t.at(14560);
         setWindowIcon(integrateIcon_);
     });
+    // The captions may be longer now, also after a failure half way.
+    fitToTexts();
 }
 
 void clsFrmIntegrate::Form_Unload()

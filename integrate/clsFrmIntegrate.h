@@ -151,6 +151,15 @@ private:
 
     void buildControls();
     void setDesignTexts();
+    // Captions a view's label, and names its box for screen readers after
+    // the view and the place, in the language the caption is in.
+    void showViewName(int Index, const QString &viewName, qint16 language);
+    // Lays the controls out in their designed places, then widens every
+    // label that its text overflows, moving what stands to its right and
+    // widening the frames and the dialog as far as needed. The English
+    // texts fit the design, which they keep exactly; the dialog keeps its
+    // centre when it grows while shown.
+    void fitToTexts();
 
     host::HostFactory &host_;
     platform::PlatformServices &desktop_;

@@ -11,6 +11,7 @@
 #include <QPushButton>
 
 #include "platform/Twips.h"
+#include "platform/WindowFont.h"
 
 #include <limits>
 
@@ -33,6 +34,7 @@ frmLocation::frmLocation(platform::PlatformServices &desktop, QWidget *parent)
     setWindowTitle(QStringLiteral("Default Attachment Location"));
     setFixedSize(px(7035), px(1710));
     setSizeGripEnabled(false);
+    setFont(platform::windowFont());
 
     cmdOK = new QPushButton(QStringLiteral("&OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

@@ -28,6 +28,9 @@ private Q_SLOTS:
     void closes();
 
     void mailLinkStartsMessage();
+    void tabReachesTheAddress();
+    void addressByKeyboard_data();
+    void addressByKeyboard();
     void onlyLeftClickOnAddressSendsMail_data();
     void onlyLeftClickOnAddressSendsMail();
     void failedMailLinkShowsNothing();
@@ -230,6 +233,62 @@ void TestFrmAbout::mailLinkStartsMessage()
     // A second click sends a second request.
     QTest::mouseClick(box->lblMail, Qt::LeftButton);
     QCOMPARE(desktop_.shellRequests.size(), 2);
+}
+
+void TestFrmAbout::tabReachesTheAddress()
+{
+    auto box = open();
+    // Close first, then the address; the other texts are no stops.
+    QCOMPARE(QApplication::focusWidget(), box->cmdOK);
+    QTest::keyClick(box->cmdOK, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), box->lblMail);
+    QTest::keyClick(box->lblMail, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), box->cmdOK);
+    QTest::keyClick(box->cmdOK, Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), box->lblMail);
+    for (QLabel *label : {box->lblTitle, box->lblVersion, box->lblCopyright, box->lblFreeware, box->lblProblem})
+        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
+    QVERIFY(desktop_.shellRequests.isEmpty());
+    QVERIFY(box->isVisible());
+}
+
+void TestFrmAbout::addressByKeyboard_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<bool>("stays");
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << 1 << true;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1 << true;
+    QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << 1 << true;
+    // Escape is still the box's own: it closes, sending nothing.
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << 0 << false;
+}
+
+void TestFrmAbout::addressByKeyboard()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, requests);
+    QFETCH(bool, stays);
+    auto box = open();
+    QTest::keyClick(box->cmdOK, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), box->lblMail);
+    QSignalSpy closed(box.get(), &QDialog::finished);
+    QTest::keyClick(box->lblMail, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    // The same request as a click, and Enter is no press of Close.
+    QCOMPARE(desktop_.shellRequests.size(), requests);
+    if (requests) {
+        const auto &request = desktop_.shellRequests[0];
+        QCOMPARE(request.operation, QStringLiteral("open"));
+        QCOMPARE(request.target, QStringLiteral("mailto:support@veltrane.example"));
+        QVERIFY(request.parameters.isNull());
+        QCOMPARE(request.directory, QStringLiteral("/opt/pennaroc"));
+        QCOMPARE(request.showCommand, 5);
+    }
+    QCOMPARE(box->isVisible(), stays);
+    QCOMPARE(closed.size(), stays ? 0 : 1);
+    QVERIFY(desktop_.messages.isEmpty());
 }
 
 void TestFrmAbout::onlyLeftClickOnAddressSendsMail_data()

@@ -16,6 +16,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -106,6 +107,9 @@ private Q_SLOTS:
     void aboutOpensModally_data();
     void aboutOpensModally();
     void tabOrder();
+    void linkKeys_data();
+    void linkKeys();
+    void linkTextFitsOnTheClientArea();
     void linkOpensWebSite();
     void enterRunsOk();
     void notificationDuringMessageBox_data();
@@ -689,9 +693,103 @@ void TestForm1::tabOrder()
                                     form.cmdOK,     form.cmdCancel,    form.lblMore,      form.lblLink};
     for (qsizetype i = 0; i + 1 < expected.size(); ++i)
         QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
-    // Only the options and the buttons take the focus.
+    // Only the options, the buttons and the link take the focus; the link
+    // by Tab alone, so that a click on it leaves the focus where it was.
     QCOMPARE(form.fraAction->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(form.lblLink->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(form.lblMore->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(form.lblLink->focusPolicy(), Qt::TabFocus);
+
+    // Pressed through, Tab stops at the selected option, OK, Cancel and the
+    // link, and then comes round again.
+    form.Form_Load();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.optAction[2]->setFocus(Qt::TabFocusReason);
+    QList<QWidget *> stops;
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        stops << QApplication::focusWidget();
+    }
+    QCOMPARE(stops, (QList<QWidget *>{form.cmdOK, form.cmdCancel, form.lblLink, form.optAction[2]}));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), form.lblLink);
+    QVERIFY(rig.desktop.shellRequests.isEmpty());
+}
+
+void TestForm1::linkKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<int>("requests"); // to open the web site
+    QTest::addColumn<bool>("unloaded");
+    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << 1 << false;
+    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1 << false;
+    QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << 1 << false;
+    QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0 << false;
+    QTest::newRow("a letter") << int(Qt::Key_W) << int(Qt::NoModifier) << 0 << false;
+    // Escape is still the window's: Cancel.
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << 0 << true;
+}
+
+void TestForm1::linkKeys()
+{
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(int, requests);
+    QFETCH(bool, unloaded);
+    Rig rig;
+    rig.desktop.programFolder = QStringLiteral("/opt/pennaroc");
+    app::Form1 &form = rig.load();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    QSignalSpy ok(form.cmdOK, &QPushButton::clicked);
+    form.lblLink->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(form.lblLink, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    // The same request as a click: the site, opened from the program's
+    // folder; the link's keys are no press of the default button.
+    QCOMPARE(rig.desktop.shellRequests.size(), requests);
+    if (requests) {
+        const ScriptedPlatform::Shell &shell = rig.desktop.shellRequests[0];
+        QCOMPARE(shell.operation, QStringLiteral("open"));
+        QCOMPARE(shell.target, QStringLiteral("https://www.veltrane.example/"));
+        QVERIFY(shell.parameters.isNull());
+        QCOMPARE(shell.directory, QStringLiteral("/opt/pennaroc"));
+        QCOMPARE(shell.showCommand, 5);
+    }
+    QCOMPARE(ok.size(), 0);
+    QCOMPARE(form.isUnloaded(), unloaded);
+    QVERIFY(rig.desktop.messages.isEmpty());
+}
+
+void TestForm1::linkTextFitsOnTheClientArea()
+{
+    Rig rig;
+    app::Form1 &form = rig.make();
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    const platform::LinkLabel *link = form.lblLink;
+    const QFontMetrics metrics = link->fontMetrics();
+    // The whole line of text, descenders and underline included, inside
+    // the label and inside the client area whose bottom edge cuts it.
+    const QRect text = link->textRect();
+    QVERIFY2(link->height() >= metrics.height(), qPrintable(QString::number(metrics.height())));
+    QVERIFY(text.height() >= metrics.height());
+    QVERIFY(metrics.horizontalAdvance(link->text()) <= link->width());
+    QVERIFY(link->rect().contains(text));
+    const QRect onClient = text.translated(link->pos());
+    QVERIFY2(form.client->rect().contains(onClient),
+             qPrintable(QStringLiteral("text %1,%2 %3x%4 on a client area of %5x%6")
+                            .arg(onClient.x()).arg(onClient.y()).arg(onClient.width()).arg(onClient.height())
+                            .arg(form.client->width()).arg(form.client->height())));
+    // On the same line as the words before it: one baseline.
+    const QLabel *more = form.lblMore;
+    const QRect moreText =
+        more->style()->itemTextRect(more->fontMetrics(), more->contentsRect(), more->alignment(), true, more->text());
+    QCOMPARE(onClient.top() + metrics.ascent(), more->y() + moreText.top() + more->fontMetrics().ascent());
+    QVERIFY(more->fontMetrics().horizontalAdvance(more->text()) <= more->width());
+    QVERIFY(more->geometry().right() < link->geometry().left());
 }
 
 void TestForm1::linkOpensWebSite()

@@ -6,6 +6,7 @@
 #include "tests/support/FakeHost.h"
 #include "tests/support/ScriptedPlatform.h"
 
+#include <QAccessible>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QtTest>
@@ -108,6 +109,10 @@ private Q_SLOTS:
     void texts();
     void designStateWhenAuxCommandsCannotBeCreated();
     void layout();
+    void textsFit_data();
+    void textsFit();
+    void accessibleNames_data();
+    void accessibleNames();
     void tabOrder();
     void enabledStates_data();
     void enabledStates();
@@ -249,6 +254,137 @@ void TestClsFrmIntegrate::layout()
         QVERIFY(d.chkScreen(i)->text().isEmpty());
         QCOMPARE(d.lblScreen(i)->focusPolicy(), Qt::NoFocus);
     }
+}
+
+void TestClsFrmIntegrate::textsFit_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("points"); // of a wider face than the windows' own, or 0
+    QTest::newRow("English") << 0 << 0;
+    QTest::newRow("French") << 1 << 0;
+    // The desktop's usual face, in which the French captions were cut.
+    QTest::newRow("English in a wide face") << 0 << 9;
+    QTest::newRow("French in a wide face") << 1 << 9;
+    QTest::newRow("French in a wider face") << 1 << 10;
+}
+
+void TestClsFrmIntegrate::textsFit()
+{
+    QFETCH(int, language);
+    QFETCH(int, points);
+    QWidget owner;
+    owner.setGeometry(40, 90, 720, 420);
+    owner.show();
+    testsupport::FakeHost host;
+    testsupport::ScriptedPlatform desktop;
+    clsFrmIntegrate d(host, desktop, [] {}, &owner);
+    d.setLanguage(static_cast<qint16>(language));
+    if (points)
+        d.setFont(QFont(QStringLiteral("DejaVu Sans"), points));
+    d.show();
+    QCOMPARE(d.lblScreen(7)->text(), languageColumn[language][7]);
+
+    // Every text is whole in its control.
+    QList<QLabel *> labels{d.lblRestart()};
+    for (int i = 0; i < 12; ++i)
+        labels << d.lblScreen(i);
+    for (QLabel *label : labels) {
+        const QString what = label->objectName() + QStringLiteral(": ") + label->text();
+        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(what));
+        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(what));
+        QVERIFY2(label->sizeHint().height() <= label->height(), qPrintable(what));
+    }
+    for (int f = 0; f < 2; ++f)
+        QVERIFY2(d.Frame1(f)->minimumSizeHint().width() <= d.Frame1(f)->width(), qPrintable(d.Frame1(f)->title()));
+    for (QPushButton *button : {d.cmdOK(), d.cmdCancel()})
+        QVERIFY(button->fontMetrics().horizontalAdvance(QString(button->text()).remove(u'&')) < button->width() - 8);
+
+    // Nothing overlaps, and every control is inside what holds it.
+    for (QWidget *parent : {static_cast<QWidget *>(&d), static_cast<QWidget *>(d.Frame1(0)),
+                            static_cast<QWidget *>(d.Frame1(1))}) {
+        const QList<QWidget *> children = parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+        QVERIFY(children.size() >= 5);
+        for (qsizetype a = 0; a < children.size(); ++a) {
+            const QString name = children[a]->objectName();
+            QVERIFY2(parent->rect().contains(children[a]->geometry()), qPrintable(name));
+            for (qsizetype b = a + 1; b < children.size(); ++b) {
+                QVERIFY2(!children[a]->geometry().intersects(children[b]->geometry()),
+                         qPrintable(name + QStringLiteral(" and ") + children[b]->objectName()));
+            }
+        }
+    }
+    // Each box still stands before its label, on its row.
+    for (int i = 0; i < 12; ++i) {
+        QVERIFY(d.chkScreen(i)->geometry().right() < d.lblScreen(i)->geometry().left());
+        QVERIFY(qAbs(d.chkScreen(i)->geometry().center().y() - d.lblScreen(i)->geometry().center().y()) <= 3);
+    }
+
+    // The dialog may grow wider, never taller, and stays fixed and centred
+    // on its owner.
+    QVERIFY(d.width() >= 468);
+    QCOMPARE(d.height(), 216);
+    QCOMPARE(d.minimumSize(), d.maximumSize());
+    QVERIFY(qAbs(d.geometry().center().x() - owner.geometry().center().x()) <= 1);
+    QVERIFY(qAbs(d.geometry().center().y() - owner.geometry().center().y()) <= 1);
+    if (!points) {
+        // In the windows' own face the design holds the English texts as
+        // they are, and the French ones with the restart hint widened.
+        QCOMPARE(d.size(), QSize(468, 216));
+        if (language == 0)
+            QCOMPARE(d.lblRestart()->geometry(), QRect(33, 190, 378, 21));
+        else
+            QVERIFY(d.lblRestart()->width() > 378);
+    }
+}
+
+void TestClsFrmIntegrate::accessibleNames_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<bool>("reachesAct");
+    QTest::addColumn<QStringList>("names"); // of chkScreen(0) to (11)
+    const QStringList en{"Contacts", "Contact List", "Groups", "Task List", "Calendars", "E-mail"};
+    const QStringList fr{"Contacts", "Liste des contacts", "Groupes", "Liste des tâches", "Agendas", "E-mail"};
+    QStringList english, french;
+    for (const QString &view : en)
+        english << view + QStringLiteral(", Toolbar Button");
+    for (const QString &view : en)
+        english << view + QStringLiteral(", Tools Menu Item");
+    for (const QString &view : fr)
+        french << view + QStringLiteral(", Bouton de la barre d'outils");
+    for (const QString &view : fr)
+        french << view + QStringLiteral(", Entrée du menu Outils");
+    QTest::newRow("English") << 0 << true << english;
+    QTest::newRow("French") << 1 << true << french;
+    QTest::newRow("no language") << 5 << true << QStringList(12, QString());
+    // Loading stops before the captions: the boxes are named as their
+    // labels read, in the English of the design.
+    QTest::newRow("French, ACT! out of reach") << 1 << false << english;
+}
+
+void TestClsFrmIntegrate::accessibleNames()
+{
+    QFETCH(int, language);
+    QFETCH(bool, reachesAct);
+    QFETCH(QStringList, names);
+    Rig rig(static_cast<qint16>(language));
+    rig.host.canCreateObjects = reachesAct;
+    rig.open();
+    QStringList seen;
+    for (int i = 0; i < 12; ++i) {
+        QAccessibleInterface *box = QAccessible::queryAccessibleInterface(rig.dlg->chkScreen(i));
+        QVERIFY(box);
+        QCOMPARE(box->role(), QAccessible::CheckBox);
+        seen << box->text(QAccessible::Name);
+        // What a sighted user reads does not change: the box shows no text,
+        // its label the view's name.
+        QVERIFY(rig.dlg->chkScreen(i)->text().isEmpty());
+        const QString viewName = reachesAct ? languageColumn[language == 1 ? 1 : (language == 0 ? 0 : 2)][6 + i % 6]
+                                            : integrate::englishTexts()[6 + i % 6];
+        QCOMPARE(rig.dlg->lblScreen(i)->text(), viewName);
+    }
+    QCOMPARE(seen, names);
+    if (!names.first().isEmpty())
+        QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), 12);
 }
 
 void TestClsFrmIntegrate::tabOrder()
