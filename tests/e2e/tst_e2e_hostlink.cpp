@@ -1,3 +1,4 @@
+#include "tests/e2e/AccessibilityBus.h"
 #include "tests/e2e/DesktopSession.h"
 
 #include <QDBusArgument>
@@ -25,106 +26,6 @@ private Q_SLOTS:
 namespace {
 
 const QString ErrorText = QStringLiteral("Error 462: 'The remote server machine does not exist or is unavailable (");
-
-// The accessibility bus of the session, on which the program (started with
-// QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1) shows its windows' texts.
-class AccessibilityBus {
-public:
-    AccessibilityBus()
-    {
-        const QDBusMessage reply = QDBusConnection::sessionBus().call(
-            QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-                                           QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress")),
-            QDBus::Block, 10000);
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-            problem_ = QStringLiteral("no accessibility bus: ") + reply.errorMessage();
-            return;
-        }
-        bus_ = std::make_unique<QDBusConnection>(
-            QDBusConnection::connectToBus(reply.arguments().at(0).toString(), QStringLiteral("a11y")));
-        if (!bus_->isConnected())
-            problem_ = QStringLiteral("cannot reach the accessibility bus: ") + bus_->lastError().message();
-    }
-    ~AccessibilityBus()
-    {
-        bus_.reset();
-        QDBusConnection::disconnectFromBus(QStringLiteral("a11y"));
-    }
-
-    QString problem() const { return problem_; }
-
-    // The names of everything inside the top-level windows titled title, in
-    // every application on the bus.
-    QStringList textsOf(const QString &title)
-    {
-        QStringList texts;
-        for (const Node &app : children({QStringLiteral("org.a11y.atspi.Registry"),
-                                         QStringLiteral("/org/a11y/atspi/accessible/root")})) {
-            for (const Node &window : children(app)) {
-                if (name(window) == title)
-                    collect(window, texts, 0);
-            }
-        }
-        return texts;
-    }
-
-private:
-    struct Node {
-        QString service;
-        QString path;
-    };
-
-    QDBusMessage callOn(const Node &node, const QString &interface, const QString &member, const QVariantList &args)
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(node.service, node.path, interface, member);
-        message.setArguments(args);
-        return bus_->call(message, QDBus::Block, 5000);
-    }
-    QList<Node> children(const Node &node)
-    {
-        const QDBusMessage reply =
-            callOn(node, QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("GetChildren"), {});
-        QList<Node> nodes;
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return nodes;
-        const QDBusArgument list = reply.arguments().at(0).value<QDBusArgument>();
-        list.beginArray();
-        while (!list.atEnd()) {
-            Node child;
-            QDBusObjectPath path;
-            list.beginStructure();
-            list >> child.service >> path;
-            list.endStructure();
-            child.path = path.path();
-            nodes << child;
-        }
-        list.endArray();
-        return nodes;
-    }
-    QString name(const Node &node)
-    {
-        const QDBusMessage reply =
-            callOn(node, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
-                   {QStringLiteral("org.a11y.atspi.Accessible"), QStringLiteral("Name")});
-        if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
-            return {};
-        return reply.arguments().at(0).value<QDBusVariant>().variant().toString();
-    }
-    void collect(const Node &node, QStringList &texts, int depth)
-    {
-        if (depth > 8)
-            return;
-        for (const Node &child : children(node)) {
-            const QString text = name(child);
-            if (!text.isEmpty())
-                texts << text;
-            collect(child, texts, depth + 1);
-        }
-    }
-
-    std::unique_ptr<QDBusConnection> bus_;
-    QString problem_;
-};
 
 // The titles of the visible windows, for failure messages.
 QString visibleTitles(const e2e::DesktopSession &session)
@@ -229,7 +130,7 @@ void TestE2eHostLink::anotherStandinIsNeverReached()
     QVERIFY2(!report.isEmpty(), qPrintable(visibleTitles(session)));
 
     // What it says, read as a screen reader would.
-    AccessibilityBus a11y;
+    e2e::AccessibilityBus a11y;
     if (!a11y.problem().isEmpty()) {
         qWarning("the report's text is not checked: %s", qPrintable(a11y.problem()));
     } else {
