@@ -326,7 +326,7 @@ void TestPackage::initTestCase()
 
     const QString out = scratch_.filePath(QStringLiteral("out"));
     const Outcome cpack = run(QStringLiteral(PENNAROC_CPACK),
-                              {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out}, 
+                              {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("-B"), out},
                               QProcessEnvironment::systemEnvironment(), releaseTree_);
     QVERIFY2(cpack.ok(), qPrintable(cpack.describe(QStringLiteral("cpack"))));
     const QStringList debs = QDir(out).entryList({QStringLiteral("*.deb")}, QDir::Files);
