@@ -6,9 +6,12 @@ PENNAROC_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev
   dbus dbus-x11 xvfb xauth xdotool x11-utils imagemagick xdg-utils
-  dpkg-dev file desktop-file-utils shared-mime-info libfile-mimeinfo-perl
-  lintian appstream librsvg2-bin man-db
+  desktop-file-utils shared-mime-info libfile-mimeinfo-perl
   fonts-urw-base35 qt6-translations-l10n
+)
+# What only the tests need besides: the Debian package's build and checks.
+PENNAROC_TEST_PACKAGES=(
+  dpkg-dev file lintian appstream librsvg2-bin man-db
 )
 # Recommended packages are installed too: the tests were written against a
 # desktop with them (the xcb platform's helpers, fonts), and leaving them out
