@@ -357,6 +357,34 @@ QStringList DesktopSession::xdgOpenCalls() const
     return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+QString DesktopSession::visibleTitles() const
+{
+    const auto run = [&](const QStringList &args) {
+        QProcess tool;
+        tool.setProcessEnvironment(env_);
+        tool.start(QStringLiteral("xdotool"), args);
+        tool.waitForFinished(5000);
+        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    };
+    QStringList titles;
+    const QString ids = run({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                             QStringLiteral(".")});
+    for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        titles << run({QStringLiteral("getwindowname"), id});
+    return QStringLiteral(" (visible windows: ") + titles.join(QStringLiteral(" | ")) + QLatin1Char(')');
+}
+
+QString DesktopSession::makeFile(const QString &folder, const QString &name)
+{
+    QDir().mkpath(folder);
+    const QString path = folder + QLatin1Char('/') + name;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return {};
+    file.write("attachment\n");
+    return path;
+}
+
 QString DesktopSession::screenshot(const QString &name)
 {
     const QString path = dir_.filePath(name + QStringLiteral(".png"));

@@ -84,6 +84,12 @@ public:
     // The arguments that xdg-open received, one per call, in order.
     QStringList xdgOpenCalls() const;
 
+    // The titles of the visible windows, for failure messages:
+    // " (visible windows: A | B)".
+    QString visibleTitles() const;
+    // Creates a small file in folder (made when missing); its path, or empty.
+    static QString makeFile(const QString &folder, const QString &name);
+
     // Saves a screenshot of the whole display (for diagnosing a failure).
     QString screenshot(const QString &name);
 

@@ -36,17 +36,6 @@ private Q_SLOTS:
 
 namespace {
 
-// Creates an empty file; returns its path.
-QString makeFile(const QString &folder, const QString &name)
-{
-    QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + name;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write("attachment\n");
-    return path;
-}
 
 // The xdg-open calls once there are at least count of them.
 QStringList waitForXdgOpen(const e2e::DesktopSession &session, int count)
@@ -57,23 +46,6 @@ QStringList waitForXdgOpen(const e2e::DesktopSession &session, int count)
     return session.xdgOpenCalls();
 }
 
-// The titles of the visible windows, for failure messages.
-QString visibleTitles(const e2e::DesktopSession &session)
-{
-    const auto run = [&](const QStringList &args) {
-        QProcess tool;
-        tool.setProcessEnvironment(session.environment());
-        tool.start(QStringLiteral("xdotool"), args);
-        tool.waitForFinished(5000);
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    };
-    QStringList titles;
-    const QString ids = run({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                             QStringLiteral(".")});
-    for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        titles << run({QStringLiteral("getwindowname"), id});
-    return QStringLiteral(" (visible windows: ") + titles.join(QStringLiteral(" | ")) + QLatin1Char(')');
-}
 
 // Chooses an option by its mnemonic, then presses OK with Return. A
 // mnemonic clicks its option with a short animation, so Return waits for it.
@@ -111,7 +83,7 @@ void TestE2eActions::attachThenRemove()
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
     // Spaces and punctuation, typed into the real file dialog.
-    const QString path = makeFile(session.scratch() + QStringLiteral("/My Docs"),
+    const QString path = e2e::DesktopSession::makeFile(session.scratch() + QStringLiteral("/My Docs"),
                                   QStringLiteral("Quote 2026 (final), v2; ok.txt"));
     QVERIFY(!path.isEmpty());
     QVERIFY(session.createDatabase({QStringLiteral("Call back in May"), QStringLiteral("Other record")}));
@@ -120,7 +92,7 @@ void TestE2eActions::attachThenRemove()
     // Attach is selected on a record without attachment; OK opens the dialog.
     session.startPennaroc();
     QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
     QVERIFY(session.keys(window, {QStringLiteral("Return")}));
     QVERIFY2(session.answerOpenDialog(path), "the Open File dialog did not appear");
     QCOMPARE(session.waitForPennarocEnd(15000), 0);
@@ -132,7 +104,7 @@ void TestE2eActions::attachThenRemove()
     // The next start finds it; Remove takes it out again.
     session.startPennaroc();
     window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
     QVERIFY(chooseAndPressOk(session, window, QStringLiteral("alt+r")));
     QCOMPARE(session.waitForPennarocEnd(15000), 0);
     QCOMPARE(session.standin({QStringLiteral("details"), session.databasePath(), QStringLiteral("0")}),
@@ -158,7 +130,7 @@ void TestE2eActions::openHandsThePathToTheDesktop()
                             QStringLiteral("100% #1?&x=y.txt")};
     QStringList paths, records;
     for (const QString &name : names) {
-        paths << makeFile(folder, name);
+        paths << e2e::DesktopSession::makeFile(folder, name);
         QVERIFY2(!paths.constLast().isEmpty(), qPrintable(name));
         records << QStringLiteral("Note [[") + paths.constLast() + QStringLiteral("]]");
     }
@@ -171,7 +143,7 @@ void TestE2eActions::openHandsThePathToTheDesktop()
         QCOMPARE(code, 0);
         session.startPennaroc();
         const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-        QVERIFY2(!window.isEmpty(), qPrintable(names[row] + visibleTitles(session)));
+        QVERIFY2(!window.isEmpty(), qPrintable(names[row] + session.visibleTitles()));
         // Open is selected on a record with an attachment.
         QVERIFY(session.keys(window, {QStringLiteral("Return")}));
         QCOMPARE(session.waitForPennarocEnd(15000), 0);
@@ -196,13 +168,13 @@ void TestE2eActions::replaceQuestion()
     e2e::DesktopSession session;
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
-    const QString path = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("New quote.txt"));
+    const QString path = e2e::DesktopSession::makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("New quote.txt"));
     const QString old = QStringLiteral("[[/gone/Old quote.txt]] Call back");
     QVERIFY(session.createDatabase({old}));
     QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
 
     // No is the default answer: Return keeps everything and the window.
     QVERIFY(chooseAndPressOk(session, window, QStringLiteral("alt+a")));
@@ -242,7 +214,7 @@ void TestE2eActions::notificationWhileDialogOpen()
     QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
     QVERIFY(session.keys(window, {QStringLiteral("Return")}));
     QVERIFY2(!session.waitForWindow(QStringLiteral("^Open$")).isEmpty(), "the Open File dialog did not appear");
     int code = -1;
@@ -280,13 +252,13 @@ void TestE2eActions::refusedWrites()
     e2e::DesktopSession session;
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
-    const QString path = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("Quote.txt"));
+    const QString path = e2e::DesktopSession::makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("Quote.txt"));
     QVERIFY(session.createDatabase({details}));
     QVERIFY(session.startStandin(QStringList{QStringLiteral("--current"), QStringLiteral("0")} + serve));
 
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
     QVERIFY(chooseAndPressOk(session, window, option));
     if (option == u"alt+a") {
         const QString dialog = session.waitForWindow(QStringLiteral("^Open$"));
@@ -326,14 +298,14 @@ void TestE2eActions::strayOpeningStaysText()
     e2e::DesktopSession session;
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
-    const QString real = makeFile(session.scratch() + QStringLiteral("/x"), QStringLiteral("real.txt"));
-    const QString fresh = makeFile(session.scratch() + QStringLiteral("/x"), QStringLiteral("new.txt"));
+    const QString real = e2e::DesktopSession::makeFile(session.scratch() + QStringLiteral("/x"), QStringLiteral("real.txt"));
+    const QString fresh = e2e::DesktopSession::makeFile(session.scratch() + QStringLiteral("/x"), QStringLiteral("new.txt"));
     const QString record = QStringLiteral("Price [[ to confirm with the client [[") + real + QStringLiteral("]] end");
     QVERIFY(session.createDatabase({record}));
     QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
 
     if (option.isEmpty()) {
         QVERIFY(session.keys(window, {QStringLiteral("Return")}));
@@ -376,19 +348,19 @@ void TestE2eActions::pathsTheMarkerCannotHold()
     e2e::DesktopSession session;
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
-    const QString path = makeFile(session.scratch() + QLatin1Char('/') + folder, name);
+    const QString path = e2e::DesktopSession::makeFile(session.scratch() + QLatin1Char('/') + folder, name);
     QVERIFY(!path.isEmpty());
-    const QString good = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("fine.txt"));
+    const QString good = e2e::DesktopSession::makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("fine.txt"));
     QVERIFY(session.createDatabase({QStringLiteral("Call back in May")}));
     QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
 
     QVERIFY(session.keys(window, {QStringLiteral("Return")}));
     QVERIFY2(session.answerOpenDialog(path), "the Open File dialog did not appear");
     const QString refusal = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
-    QVERIFY2(!refusal.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-refusal")) + visibleTitles(session)));
+    QVERIFY2(!refusal.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-refusal")) + session.visibleTitles()));
     QCOMPARE(detailsOf(session, 0), QStringLiteral("Call back in May"));
     QVERIFY(session.keys(refusal, {QStringLiteral("Return")}));
     QTRY_COMPARE_WITH_TIMEOUT(session.windows(QStringLiteral("^Pennaroc$")).size(), 1, 5000);
@@ -420,13 +392,13 @@ void TestE2eActions::anotherWriterAttached()
     e2e::DesktopSession session;
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
-    const QString mine = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("mine.txt"));
+    const QString mine = e2e::DesktopSession::makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("mine.txt"));
     const QString theirs = QStringLiteral("Call back [[/shared/theirs.txt]]");
     QVERIFY(session.createDatabase({QStringLiteral("Call back")}));
     QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
     // Started on a record without a file: Attach is selected.
 
     if (!duringDialog)
@@ -471,8 +443,8 @@ void TestE2eActions::defaultFolderNamingAFile()
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
     const QString folder = session.scratch() + QStringLiteral("/Quotes");
-    const QString stored = makeFile(folder, QStringLiteral("index.txt"));
-    const QString wanted = makeFile(folder, QStringLiteral("Quote 7.txt"));
+    const QString stored = e2e::DesktopSession::makeFile(folder, QStringLiteral("index.txt"));
+    const QString wanted = e2e::DesktopSession::makeFile(folder, QStringLiteral("Quote 7.txt"));
     {
         QSettings settings(session.environment().value(QStringLiteral("XDG_CONFIG_HOME"))
                                + QStringLiteral("/Pennaroc/Pennaroc.conf"),
@@ -485,7 +457,7 @@ void TestE2eActions::defaultFolderNamingAFile()
     QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
     session.startPennaroc();
     const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
-    QVERIFY2(!window.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
     QVERIFY(session.keys(window, {QStringLiteral("Return")}));
     QVERIFY2(session.answerOpenDialog(QStringLiteral("Quote 7.txt")), "the Open File dialog did not appear");
     QCOMPARE(session.waitForPennarocEnd(15000), 0);

@@ -27,34 +27,7 @@ namespace {
 
 const QString ErrorText = QStringLiteral("Error 462: 'The remote server machine does not exist or is unavailable (");
 
-// The titles of the visible windows, for failure messages.
-QString visibleTitles(const e2e::DesktopSession &session)
-{
-    const auto run = [&](const QStringList &args) {
-        QProcess tool;
-        tool.setProcessEnvironment(session.environment());
-        tool.start(QStringLiteral("xdotool"), args);
-        tool.waitForFinished(5000);
-        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-    };
-    QStringList titles;
-    const QString ids = run({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-                             QStringLiteral(".")});
-    for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        titles << run({QStringLiteral("getwindowname"), id});
-    return QStringLiteral("visible windows: ") + titles.join(QStringLiteral(" | "));
-}
 
-QString makeFile(const QString &folder, const QString &name)
-{
-    QDir().mkpath(folder);
-    const QString path = folder + QLatin1Char('/') + name;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write("attachment\n");
-    return path;
-}
 
 // Everything the command line shows of a database with one record.
 QByteArray contentsOf(e2e::DesktopSession &session, const QString &database)
@@ -85,7 +58,7 @@ void TestE2eHostLink::anotherStandinIsNeverReached()
     if (!session.problem().isEmpty())
         QSKIP(qPrintable(session.problem()));
     session.setVariable(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
-    const QString file = makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("New quote.txt"));
+    const QString file = e2e::DesktopSession::makeFile(session.scratch() + QStringLiteral("/docs"), QStringLiteral("New quote.txt"));
     QVERIFY(!file.isEmpty());
     const QString other = session.scratch() + QStringLiteral("/Other.actdb");
     QVERIFY(session.createDatabase({details}));
@@ -117,7 +90,7 @@ void TestE2eHostLink::anotherStandinIsNeverReached()
         // the dialog comes, a file is chosen in it.
         QVERIFY(session.keys(window, {QStringLiteral("Return")}));
         const QString first = session.waitForNewWindow(QStringLiteral("^(Open|Pennaroc error)$"), {window});
-        QVERIFY2(!first.isEmpty(), qPrintable(visibleTitles(session)));
+        QVERIFY2(!first.isEmpty(), qPrintable(session.visibleTitles()));
         if (!session.windows(QStringLiteral("^Open$")).isEmpty())
             QVERIFY2(session.answerOpenDialog(file), "the Open File dialog could not be answered");
     } else {
@@ -127,7 +100,7 @@ void TestE2eHostLink::anotherStandinIsNeverReached()
                                       QStringLiteral("Return")}));
     }
     const QString report = session.waitForNewWindow(QStringLiteral("^Pennaroc( error)?$"), {window});
-    QVERIFY2(!report.isEmpty(), qPrintable(visibleTitles(session)));
+    QVERIFY2(!report.isEmpty(), qPrintable(session.visibleTitles()));
 
     // What it says, read as a screen reader would.
     e2e::AccessibilityBus a11y;
@@ -169,7 +142,7 @@ void TestE2eHostLink::anotherStandinIsNeverReached()
         }
         // Close without a change asks nothing and goes back to the window.
         QVERIFY(session.keys(dialog, {QStringLiteral("Escape")}));
-        QVERIFY2(session.windowGone(QStringLiteral("^Integrate with ACT!$")), qPrintable(visibleTitles(session)));
+        QVERIFY2(session.windowGone(QStringLiteral("^Integrate with ACT!$")), qPrintable(session.visibleTitles()));
         QCOMPARE(session.waitForPennarocEnd(500), -1);
     }
     QVERIFY(session.standinRunning());

@@ -43,10 +43,15 @@ inline bool waitForStandinOnBus(bool taken, int ms = 5000)
     return true;
 }
 
-inline StandinRun runStandin(const QStringList &args, const QByteArray &input = {})
+// Runs act-standin with args; through the command in runAs when given (for
+// example setpriv, to run it as another user).
+inline StandinRun runStandin(const QStringList &args, const QByteArray &input = {}, const QStringList &runAs = {})
 {
     QProcess p;
-    p.start(standinExecutable(), args);
+    if (runAs.isEmpty())
+        p.start(standinExecutable(), args);
+    else
+        p.start(runAs.constFirst(), runAs.mid(1) + QStringList{standinExecutable()} + args);
     if (!p.waitForStarted(5000))
         return {};
     p.write(input);

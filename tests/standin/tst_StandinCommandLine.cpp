@@ -92,23 +92,9 @@ StandinRun runStandinAsNobody(const QStringList &args)
 {
     if (!runsAsRoot())
         return runStandin(args);
-    QProcess p;
-    p.start(QStringLiteral("setpriv"), QStringList{QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-                                                   QStringLiteral("--clear-groups"), testsupport::standinExecutable()}
-                                           + args);
-    if (!p.waitForStarted(5000))
-        return {};
-    p.closeWriteChannel();
-    if (!p.waitForFinished(10000)) {
-        p.kill();
-        p.waitForFinished();
-        return {};
-    }
-    StandinRun run;
-    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    run.out = p.readAllStandardOutput();
-    run.err = p.readAllStandardError();
-    return run;
+    return runStandin(args, {},
+                      {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                       QStringLiteral("--clear-groups")});
 }
 
 // An SQLite connection of the test's own, as another program would hold one.
