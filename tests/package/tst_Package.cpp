@@ -863,6 +863,7 @@ void TestPackage::dependencies_data()
     for (const char *tool : {"shared-mime-info", "desktop-file-utils", "xdg-utils"})
         QTest::newRow(tool) << "Depends" << QString::fromLatin1(tool) << true;
     QTest::newRow("file types without a desktop environment") << "Recommends" << "libfile-mimeinfo-perl" << true;
+    QTest::newRow("Qt's dialogs in the user's language") << "Recommends" << "qt6-translations-l10n" << true;
     // Test support must stay out of the programs.
     QTest::newRow("no Qt Test") << "Depends" << "libqt6test6" << false;
 }
