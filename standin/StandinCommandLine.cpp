@@ -4,6 +4,9 @@
 #include "standin/StandinDatabase.h"
 #include "standin/StandinService.h"
 
+#include "resources/ProductInfo.h"
+
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -36,6 +39,24 @@ int usage()
 {
     std::fputs(Usage, stderr);
     return 2;
+}
+
+// --help and --version: on standard output, status 0.
+int helpOrVersion()
+{
+    QCoreApplication::setApplicationVersion(product::versionText());
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("A stand-in ACT! contact manager for Pennaroc: one SQLite database file of "
+                       "Sales/Opportunity records, served on the D-Bus session bus by `serve`; the other commands "
+                       "work on a database file, or control the stand-in that is serving.\n\n")
+        + QString::fromLatin1(Usage));
+    parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    parser.parse(QCoreApplication::arguments());
+    if (parser.isSet(version))
+        parser.showVersion(); // exits with status 0
+    parser.showHelp(0);
 }
 
 int refuse(const QString &message)
@@ -267,6 +288,10 @@ int dispatch(int argc, char **argv, const WindowMaker &makeWindow)
     if (argc < 2)
         return usage();
     const QByteArray command(argv[1]);
+    if (argc == 2
+        && (command == "--help" || command == "-h" || command == "-?" || command == "--help-all" || command == "--version"
+            || command == "-v"))
+        return helpOrVersion();
     if (command == "create" && argc == 3)
         return commandCreate(pathArgument(argv[2]));
     if (command == "add" && (argc == 3 || argc == 4))

@@ -137,6 +137,8 @@ private Q_SLOTS:
     void refusals();
     void usage_data();
     void usage();
+    void helpAndVersion_data();
+    void helpAndVersion();
     void commandsOnFreshDatabaseIsEmpty();
     void selectAndCloseWithoutStandin_data();
     void selectAndCloseWithoutStandin();
@@ -361,6 +363,45 @@ void TestStandinCommandLine::usage_data()
     QTest::newRow("serve max-details missing") << QStringList{QStringLiteral("serve"), QStringLiteral("--max-details")};
     QTest::newRow("serve two databases")
         << QStringList{QStringLiteral("serve"), QStringLiteral("a"), QStringLiteral("b")};
+    QTest::newRow("help after a command") << QStringList{QStringLiteral("close"), QStringLiteral("--help")};
+    QTest::newRow("help with more") << QStringList{QStringLiteral("--help"), QStringLiteral("create")};
+}
+
+// --help and --version answer on standard output with status 0, with no
+// display and no bus needed.
+void TestStandinCommandLine::helpAndVersion_data()
+{
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<QByteArray>("begins");
+    for (const char *help : {"--help", "-h", "-?", "--help-all"})
+        QTest::newRow(help) << QString::fromLatin1(help) << QByteArray("Usage: ");
+    QTest::newRow("--version") << "--version" << QByteArray("act-standin 1.0.0\n");
+    QTest::newRow("-v") << "-v" << QByteArray("act-standin 1.0.0\n");
+}
+
+void TestStandinCommandLine::helpAndVersion()
+{
+    QFETCH(QString, option);
+    QFETCH(QByteArray, begins);
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"})
+        env.remove(QString::fromLatin1(name));
+    p.setProcessEnvironment(env);
+    p.start(testsupport::standinExecutable(), {option});
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitCode(), 0);
+    const QByteArray out = p.readAllStandardOutput();
+    QVERIFY2(out.startsWith(begins), out.constData());
+    QCOMPARE(p.readAllStandardError(), QByteArray());
+    if (begins.startsWith("Usage")) {
+        // Every command is named.
+        for (const char *command : {"create DB", "add DB", "details DB ROW", "serve [DB]", "select ROW", "close",
+                                    "commands DB", "--version"})
+            QVERIFY2(out.contains(command), command);
+    } else {
+        QCOMPARE(out, begins);
+    }
 }
 
 void TestStandinCommandLine::usage()
