@@ -83,19 +83,27 @@ public:
 void TestE2eRun::demoAndUninstall_data()
 {
     QTest::addColumn<QString>("prefix"); // under the scratch folder
-    QTest::newRow("a prefix of its own") << "opt/pennaroc";
-    QTest::newRow("a prefix with a blank") << "my programs";
+    QTest::addColumn<bool>("runtimeFolder"); // XDG_RUNTIME_DIR set
+    QTest::newRow("a prefix of its own, no runtime folder") << "opt/pennaroc" << false;
+    QTest::newRow("a prefix with a blank, a runtime folder") << "my programs" << true;
 }
 
 void TestE2eRun::demoAndUninstall()
 {
     QFETCH(QString, prefix);
+    QFETCH(bool, runtimeFolder);
     if (qEnvironmentVariableIsEmpty("PENNAROC_BUILD_DIR"))
         QSKIP("PENNAROC_BUILD_DIR is not set");
     Newcomer user;
     QVERIFY(user.dir.isValid());
     const QString prefixPath = user.dir.filePath(prefix);
     user.env.insert(QStringLiteral("PENNAROC_PREFIX"), prefixPath);
+    const QString runtime = user.dir.filePath(QStringLiteral("runtime"));
+    if (runtimeFolder) {
+        QVERIFY(QDir().mkpath(runtime));
+        QFile::setPermissions(runtime, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        user.env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    }
     const QStringList before = contents(user.dir.path());
 
     const Result demo = user.run();
@@ -106,8 +114,11 @@ void TestE2eRun::demoAndUninstall()
     QVERIFY(QFile::exists(data + QStringLiteral("/Pennaroc/demo/pennaroc-screenshot.png")));
     QVERIFY(QFile::exists(prefixPath + QStringLiteral("/bin/act-standin")));
     QVERIFY(QFile::exists(data + QStringLiteral("/applications/act-standin.desktop")));
-    // Nothing of the run itself stays: no lock, no private runtime folder.
+    // Nothing of the run itself stays: no single-copy lock (Pennaroc ended
+    // with the stand-in, as it always does), no private runtime folder.
     QCOMPARE(contents(user.dir.filePath(QStringLiteral("tmp"))), QStringList());
+    if (runtimeFolder)
+        QCOMPARE(contents(runtime), QStringList());
 
     const Result gone = user.run({QStringLiteral("--uninstall")});
     QVERIFY2(gone.exitCode == 0, qPrintable(gone.output));
