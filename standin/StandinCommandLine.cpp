@@ -30,7 +30,8 @@ const char *const Usage =
     "usage: act-standin create DB\n"
     "       act-standin add DB [TEXT]        (TEXT - reads standard input)\n"
     "       act-standin details DB ROW\n"
-    "       act-standin serve [DB] [--current ROW] [--refuse-link] [--max-details N] [--read-only] [--window]\n"
+    "       act-standin serve [DB] [--current ROW] [--refuse-link] [--max-details N] [--read-only]\n"
+    "                         [--write-delay MS] [--window]\n"
     "       act-standin select ROW\n"
     "       act-standin close\n"
     "       act-standin commands DB\n";
@@ -209,6 +210,11 @@ int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
                 return usage();
             options.currentRow = qint32(*row);
             currentGiven = true;
+        } else if (arg == "--write-delay" && i + 1 < argc) {
+            const auto ms = numberArgument(argv[++i], 0, 600000);
+            if (!ms)
+                return usage();
+            options.writeDelayMs = int(*ms);
         } else if (arg == "--max-details" && i + 1 < argc) {
             const auto n = numberArgument(argv[++i], 0, std::numeric_limits<qint32>::max());
             if (!n)
@@ -324,7 +330,7 @@ bool wantsWindow(int argc, char **argv)
         if (arg == "--window")
             return true;
         // The value of an option is never taken for one.
-        if (arg == "--current" || arg == "--max-details")
+        if (arg == "--current" || arg == "--max-details" || arg == "--write-delay")
             ++i;
     }
     return false;

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QThread>
 #include <QTimer>
 
 namespace standin {
@@ -304,6 +305,8 @@ qint32 SalesListObject::SetField(qint16 field, qint32 row, const QString &text, 
             return protocol::ResultNoSuchField;
         if (service_.options().maxDetails && characterCount(text) > *service_.options().maxDetails)
             return protocol::ResultTooLong;
+        if (service_.options().writeDelayMs > 0)
+            QThread::msleep(static_cast<unsigned long>(service_.options().writeDelayMs));
         if (!db->setDetails(row, text.toUtf8()))
             return protocol::ResultNoSuchRow;
         Q_EMIT service_.detailsWritten(row);

@@ -27,6 +27,9 @@ public:
         bool refuseLink = false;
         std::optional<qint64> maxDetails; // characters (code points)
         bool readOnly = false;
+        // Milliseconds every SetField waits before it writes, as a host that
+        // is too busy to answer in time (for tests of late writes).
+        int writeDelayMs = 0;
     };
 
     // db may be null: the stand-in then runs with no database open.
