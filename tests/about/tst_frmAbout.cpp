@@ -223,12 +223,9 @@ void TestFrmAbout::mailLinkStartsMessage()
     auto box = open();
     QTest::mouseClick(box->lblMail, Qt::LeftButton);
     QCOMPARE(desktop_.shellRequests.size(), 1);
-    const auto &request = desktop_.shellRequests[0];
-    QCOMPARE(request.operation, QStringLiteral("open"));
-    QCOMPARE(request.target, QStringLiteral("mailto:support@veltrane.example"));
-    QVERIFY(request.parameters.isNull());
-    QCOMPARE(request.directory, QStringLiteral("/opt/pennaroc"));
-    QCOMPARE(request.showCommand, 5);
+    const QString mismatch =
+        testsupport::linkRequestMismatch(desktop_.shellRequests[0], QStringLiteral("mailto:support@veltrane.example"));
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     QVERIFY(box->isVisible());
     // A second click sends a second request.
     QTest::mouseClick(box->lblMail, Qt::LeftButton);
@@ -279,12 +276,9 @@ void TestFrmAbout::addressByKeyboard()
     // The same request as a click, and Enter is no press of Close.
     QCOMPARE(desktop_.shellRequests.size(), requests);
     if (requests) {
-        const auto &request = desktop_.shellRequests[0];
-        QCOMPARE(request.operation, QStringLiteral("open"));
-        QCOMPARE(request.target, QStringLiteral("mailto:support@veltrane.example"));
-        QVERIFY(request.parameters.isNull());
-        QCOMPARE(request.directory, QStringLiteral("/opt/pennaroc"));
-        QCOMPARE(request.showCommand, 5);
+        const QString mismatch = testsupport::linkRequestMismatch(desktop_.shellRequests[0],
+                                                                  QStringLiteral("mailto:support@veltrane.example"));
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     }
     QCOMPARE(box->isVisible(), stays);
     QCOMPARE(closed.size(), stays ? 0 : 1);

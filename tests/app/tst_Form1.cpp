@@ -751,12 +751,9 @@ void TestForm1::linkKeys()
     // folder; the link's keys are no press of the default button.
     QCOMPARE(rig.desktop.shellRequests.size(), requests);
     if (requests) {
-        const ScriptedPlatform::Shell &shell = rig.desktop.shellRequests[0];
-        QCOMPARE(shell.operation, QStringLiteral("open"));
-        QCOMPARE(shell.target, QStringLiteral("https://www.veltrane.example/"));
-        QVERIFY(shell.parameters.isNull());
-        QCOMPARE(shell.directory, QStringLiteral("/opt/pennaroc"));
-        QCOMPARE(shell.showCommand, 5);
+        const QString mismatch = testsupport::linkRequestMismatch(rig.desktop.shellRequests[0],
+                                                                  QStringLiteral("https://www.veltrane.example/"));
+        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     }
     QCOMPARE(ok.size(), 0);
     QCOMPARE(form.isUnloaded(), unloaded);
@@ -801,12 +798,9 @@ void TestForm1::linkOpensWebSite()
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(form.lblLink, Qt::LeftButton);
     QCOMPARE(rig.desktop.shellRequests.size(), 1);
-    const ScriptedPlatform::Shell &shell = rig.desktop.shellRequests[0];
-    QCOMPARE(shell.operation, QStringLiteral("open"));
-    QCOMPARE(shell.target, QStringLiteral("https://www.veltrane.example/"));
-    QVERIFY(shell.parameters.isNull());
-    QCOMPARE(shell.directory, QStringLiteral("/opt/pennaroc"));
-    QCOMPARE(shell.showCommand, 5);
+    const QString mismatch =
+        testsupport::linkRequestMismatch(rig.desktop.shellRequests[0], QStringLiteral("https://www.veltrane.example/"));
+    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
     QVERIFY(!form.isUnloaded());
     // A click that ends outside the label is no click.
     QTest::mousePress(form.lblLink, Qt::LeftButton);

@@ -60,4 +60,20 @@ bool ScriptedPlatform::AnotherInstanceRunning()
     return anotherInstance;
 }
 
+QString linkRequestMismatch(const ScriptedPlatform::Shell &shell, const QString &target)
+{
+    QStringList wrong;
+    if (shell.operation != QLatin1String("open"))
+        wrong << QStringLiteral("operation '%1'").arg(shell.operation);
+    if (shell.target != target)
+        wrong << QStringLiteral("target '%1'").arg(shell.target);
+    if (!shell.parameters.isNull())
+        wrong << QStringLiteral("parameters '%1'").arg(shell.parameters);
+    if (shell.directory != QLatin1String("/opt/pennaroc"))
+        wrong << QStringLiteral("folder '%1'").arg(shell.directory);
+    if (shell.showCommand != platform::SW_SHOW)
+        wrong << QStringLiteral("show command %1").arg(shell.showCommand);
+    return wrong.join(QStringLiteral(", "));
+}
+
 } // namespace testsupport

@@ -66,4 +66,9 @@ public:
     QString ExecutableName() override { return executableName; }
 };
 
+// How a shell request differs from the one the program makes for a link:
+// "open" of target, with no parameters, from the scripted program folder, and
+// the normal show command. Empty when it does not differ.
+QString linkRequestMismatch(const ScriptedPlatform::Shell &shell, const QString &target);
+
 } // namespace testsupport
