@@ -77,7 +77,13 @@ DesktopSession::DesktopSession()
     // real desktops take. Xvfb writes the number to its standard output
     // once it accepts connections, and ends at once when the number is
     // taken, so two sessions never share a display.
-    for (int n = 90; n < 190 && !xvfb_; ++n) {
+    // Each session of a test program starts one number further on, so that
+    // it never takes the number of a display that the session before has
+    // only just closed (whose socket may still be going away).
+    static int offset = 0;
+    const int first = 90 + offset++ % 100;
+    for (int i = 0; i < 100 && !xvfb_; ++i) {
+        const int n = 90 + (first - 90 + i) % 100;
         if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
             continue;
         auto xvfb = std::make_unique<QProcess>();
@@ -94,7 +100,11 @@ DesktopSession::DesktopSession()
             xvfb->waitForReadyRead(100);
             number += xvfb->readAllStandardOutput();
         }
-        if (xvfb->state() == QProcess::Running && number.trimmed() == QByteArray::number(n)) {
+        // The display counts once a client really connects to it.
+        QByteArray ignored;
+        if (xvfb->state() == QProcess::Running && number.trimmed() == QByteArray::number(n)
+            && runTool(QStringLiteral("xdpyinfo"), {QStringLiteral("-display"), QStringLiteral(":%1").arg(n)},
+                       &ignored, 10000)) {
             env_.insert(QStringLiteral("DISPLAY"), QStringLiteral(":%1").arg(n));
             xvfb_ = std::move(xvfb);
         } else if (xvfb->state() != QProcess::NotRunning) {
