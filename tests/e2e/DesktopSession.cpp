@@ -80,6 +80,10 @@ DesktopSession::DesktopSession()
     // Each session of a test program starts one number further on, so that
     // it never takes the number of a display that the session before has
     // only just closed (whose socket may still be going away).
+    // -noreset: by default Xvfb resets itself whenever its last client
+    // leaves, and refuses a client that connects during the reset; between
+    // two runs of Pennaroc beside a stand-in without a window, there is no
+    // client at all.
     static int offset = 0;
     const int first = 90 + offset++ % 100;
     for (int i = 0; i < 100 && !xvfb_; ++i) {
@@ -87,11 +91,12 @@ DesktopSession::DesktopSession()
         if (QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
             continue;
         auto xvfb = std::make_unique<QProcess>();
-        xvfb->setStandardErrorFile(QProcess::nullDevice());
+        // Kept, so that a failing test can say what the display server said.
+        xvfb->setStandardErrorFile(scratchDir + QStringLiteral("/xvfb.log"));
         xvfb->start(QStringLiteral("Xvfb"),
                     {QStringLiteral(":%1").arg(n), QStringLiteral("-displayfd"), QStringLiteral("1"),
                      QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1024x768x24"),
-                     QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                     QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
         if (!xvfb->waitForStarted(5000))
             continue;
         QByteArray number;
@@ -381,7 +386,16 @@ QString DesktopSession::visibleTitles() const
                              QStringLiteral(".")});
     for (const QString &id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         titles << run({QStringLiteral("getwindowname"), id});
-    return QStringLiteral(" (visible windows: ") + titles.join(QStringLiteral(" | ")) + QLatin1Char(')');
+    QString report = QStringLiteral(" (visible windows: ") + titles.join(QStringLiteral(" | ")) + QLatin1Char(')');
+    if (!xvfb_ || xvfb_->state() != QProcess::Running)
+        report += QStringLiteral(" (the display server has ended)");
+    QFile log(dir_.filePath(QStringLiteral("xvfb.log")));
+    if (log.open(QIODevice::ReadOnly)) {
+        const QByteArray said = log.readAll().trimmed();
+        if (!said.isEmpty())
+            report += QStringLiteral(" (display server: ") + QString::fromLocal8Bit(said.right(2000)) + QLatin1Char(')');
+    }
+    return report;
 }
 
 QString DesktopSession::makeFile(const QString &folder, const QString &name)
