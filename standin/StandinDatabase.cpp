@@ -600,4 +600,77 @@ bool isValidUtf8(const QByteArray &bytes, qsizetype *where)
     return true;
 }
 
+namespace {
+
+// At most previewBytes of bytes, cut before a character that does not fit.
+QString previewText(QByteArray bytes, qint64 previewBytes)
+{
+    if (bytes.size() > previewBytes) {
+        qsizetype end = qsizetype(previewBytes);
+        while (end > 0 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
+            --end;
+        bytes.truncate(end);
+    }
+    return QString::fromUtf8(bytes);
+}
+
+} // namespace
+
+StandinDatabase::RecordSpan StandinDatabase::recordSpan() const
+{
+    // Three statements: SQLite answers a lone COUNT(*), MIN or MAX of the
+    // key from the tree itself, and a combined one by reading every row.
+    RecordSpan span;
+    {
+        Statement s(*this, "SELECT COUNT(*) FROM sales");
+        if (s.step())
+            span.count = s.integer(0);
+    }
+    if (span.count == 0)
+        return span;
+    {
+        Statement s(*this, "SELECT MIN(row) FROM sales");
+        if (s.step())
+            span.first = qint32(s.integer(0));
+    }
+    {
+        Statement s(*this, "SELECT MAX(row) FROM sales");
+        if (s.step())
+            span.last = qint32(s.integer(0));
+    }
+    return span;
+}
+
+QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviewsFrom(qint32 fromRow, qint64 count,
+                                                                           qint64 previewBytes) const
+{
+    QList<RecordPreview> result;
+    Statement s(*this, "SELECT row, CAST(substr(CAST(details AS BLOB), 1, ?) AS BLOB) FROM sales "
+                       "WHERE row >= ? ORDER BY row LIMIT ?");
+    // Three bytes more, as in recordPreviews.
+    s.bind(1, previewBytes + 3).bind(2, fromRow).bind(3, count);
+    while (s.step())
+        result.append(RecordPreview{qint32(s.integer(0)), previewText(s.bytes(1), previewBytes)});
+    return result;
+}
+
+QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviewsAt(qint64 position, qint64 count,
+                                                                         qint64 previewBytes) const
+{
+    QList<RecordPreview> result;
+    Statement s(*this, "SELECT row, CAST(substr(CAST(details AS BLOB), 1, ?) AS BLOB) FROM sales "
+                       "ORDER BY row LIMIT ? OFFSET ?");
+    s.bind(1, previewBytes + 3).bind(2, count).bind(3, position);
+    while (s.step())
+        result.append(RecordPreview{qint32(s.integer(0)), previewText(s.bytes(1), previewBytes)});
+    return result;
+}
+
+qint64 StandinDatabase::recordsBefore(qint32 row) const
+{
+    Statement s(*this, "SELECT COUNT(*) FROM sales WHERE row < ?");
+    s.bind(1, row);
+    return s.step() ? s.integer(0) : 0;
+}
+
 } // namespace standin

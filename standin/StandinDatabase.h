@@ -92,6 +92,25 @@ public:
     };
     QList<Placement> placements() const;
 
+    // For a list that reads the records a page at a time as it shows them.
+    // How many records there are, and their lowest and highest rows (-1 when
+    // there are none); a few lookups, whatever the number of records.
+    struct RecordSpan {
+        qint64 count = 0;
+        qint32 first = -1;
+        qint32 last = -1;
+    };
+    RecordSpan recordSpan() const;
+    // Up to count records with a row of fromRow or more, in row order, with
+    // their previews cut as recordPreviews cuts them. Found by the row key,
+    // so as quick at the end as at the start.
+    QList<RecordPreview> recordPreviewsFrom(qint32 fromRow, qint64 count, qint64 previewBytes) const;
+    // Up to count records from the position-th in row order (0-based). It
+    // steps over the records before position, so it slows with position.
+    QList<RecordPreview> recordPreviewsAt(qint64 position, qint64 count, qint64 previewBytes) const;
+    // How many records have a row below row.
+    qint64 recordsBefore(qint32 row) const;
+
 private:
     class Statement;
     void exec(const char *sql) const;

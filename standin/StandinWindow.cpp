@@ -17,8 +17,10 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSet>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTableView>
 #include <QToolBar>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace standin {
@@ -29,10 +31,6 @@ namespace {
 
 const QString TitlePrefix = QStringLiteral("ACT! stand-in - ");
 const QString MessageTitle = QStringLiteral("ACT! stand-in");
-
-// Bytes read for each record's preview: enough for PreviewCharacters
-// characters of four bytes each.
-constexpr qint64 PreviewBytes = qint64(StandinWindow::PreviewCharacters) * 4 + 4;
 
 constexpr int SmallIconSize = 16;
 constexpr int LargeIconSize = 32;
@@ -87,19 +85,31 @@ StandinWindow::StandinWindow(StandinService &service, platform::PlatformServices
     layout->addLayout(viewRow);
     connect(viewChooser_, &QComboBox::currentIndexChanged, this, &StandinWindow::reloadCommands);
 
-    records_ = new QTreeWidget(central);
+    // Lines of one height, and a Row column as wide as the highest row
+    // number: the view then never measures, or reads, a row it does not show.
+    model_ = new RecordListModel(service_, this);
+    records_ = new QTableView(central);
     records_->setObjectName(QStringLiteral("records"));
-    records_->setColumnCount(2);
-    records_->setHeaderLabels({QStringLiteral("Row"), QStringLiteral("Details")});
-    records_->setRootIsDecorated(false);
-    records_->setUniformRowHeights(true);
+    records_->setModel(model_);
     records_->setSelectionMode(QAbstractItemView::SingleSelection);
     records_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    records_->setAllColumnsShowFocus(true);
-    records_->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-    records_->header()->setStretchLastSection(true);
+    records_->setShowGrid(false);
+    records_->setWordWrap(false);
+    records_->setTabKeyNavigation(false);
+    records_->setCornerButtonEnabled(false);
+    records_->verticalHeader()->hide();
+    records_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    // Set while the list is empty: changed later, it would touch every row.
+    records_->verticalHeader()->setMinimumSectionSize(1);
+    records_->verticalHeader()->setDefaultSectionSize(lineSize(QStringLiteral("0")).height());
+    QHeaderView *header = records_->horizontalHeader();
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setHighlightSections(false);
+    header->setSectionResizeMode(RecordListModel::RowColumn, QHeaderView::Fixed);
+    header->setStretchLastSection(true);
     layout->addWidget(records_);
-    connect(records_, &QTreeWidget::itemSelectionChanged, this, &StandinWindow::onRecordSelectionChanged);
+    connect(records_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &StandinWindow::onRecordSelectionChanged);
 
     auto *buttonRow = new QHBoxLayout;
     buttonRow->addStretch();
@@ -144,33 +154,7 @@ QString StandinWindow::viewName(qint16 view)
 
 QString StandinWindow::detailsLine(const QString &details)
 {
-    static const QChar LineBreakMark(0x21B5); // DOWNWARDS ARROW WITH CORNER LEFTWARDS
-    QString line;
-    line.reserve(qMin(details.size(), qsizetype(PreviewCharacters) * 2) + 1);
-    int characters = 0;
-    for (qsizetype i = 0; i < details.size(); ++i) {
-        if (characters == PreviewCharacters) {
-            line += QChar(0x2026); // HORIZONTAL ELLIPSIS
-            break;
-        }
-        const QChar c = details.at(i);
-        if (c == QLatin1Char('\r')) {
-            if (i + 1 < details.size() && details.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-            line += LineBreakMark;
-        } else if (c == QLatin1Char('\n')) {
-            line += LineBreakMark;
-        } else if (c == QLatin1Char('\t')) {
-            line += QLatin1Char(' ');
-        } else if (c.isHighSurrogate() && i + 1 < details.size() && details.at(i + 1).isLowSurrogate()) {
-            line += c;
-            line += details.at(++i);
-        } else {
-            line += c;
-        }
-        ++characters;
-    }
-    return line;
+    return RecordListModel::detailsLine(details);
 }
 
 qint16 StandinWindow::chosenView() const
@@ -202,31 +186,49 @@ void StandinWindow::reloadRecords()
 {
     const bool wasShowing = showingService_;
     showingService_ = true;
-    records_->clear();
-    itemsByRow_.clear();
-    if (const StandinDatabase *db = service_.database()) {
-        QList<QTreeWidgetItem *> items;
-        for (const StandinDatabase::RecordPreview &record : db->recordPreviews(PreviewBytes)) {
-            auto *item = new QTreeWidgetItem({QString::number(record.row), detailsLine(record.details)});
-            item->setData(0, Qt::UserRole, record.row);
-            item->setTextAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
-            items.append(item);
-            itemsByRow_.insert(record.row, item);
-        }
-        records_->addTopLevelItems(items);
-    }
+    model_->reload();
+    fitRowColumn();
     showingService_ = wasShowing;
     showCurrentRow(service_.currentRow());
+}
+
+QSize StandinWindow::lineSize(const QString &text) const
+{
+    // One line of text as the view's delegate lays it out.
+    QStyleOptionViewItem option;
+    option.initFrom(records_);
+    option.font = records_->font();
+    option.fontMetrics = records_->fontMetrics();
+    option.features = QStyleOptionViewItem::HasDisplay;
+    option.text = text;
+    return records_->style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), records_);
+}
+
+void StandinWindow::fitRowColumn()
+{
+    // The widest digit in every place of the highest row number.
+    const QFontMetrics metrics = records_->fontMetrics();
+    QChar widest = QLatin1Char('0');
+    for (char digit = '1'; digit <= '9'; ++digit) {
+        if (metrics.horizontalAdvance(QLatin1Char(digit)) > metrics.horizontalAdvance(widest))
+            widest = QLatin1Char(digit);
+    }
+    const int digits = int(QString::number(qMax(model_->lastRecord(), 0)).size());
+    QHeaderView *header = records_->horizontalHeader();
+    header->resizeSection(RecordListModel::RowColumn,
+                          qMax(lineSize(QString(digits, widest)).width(),
+                               header->sectionSizeHint(RecordListModel::RowColumn)));
 }
 
 void StandinWindow::showCurrentRow(qint32 row)
 {
     const bool wasShowing = showingService_;
     showingService_ = true;
-    QTreeWidgetItem *item = itemsByRow_.value(row, nullptr);
-    if (item) {
-        records_->setCurrentItem(item);
-        records_->scrollToItem(item);
+    const int index = model_->indexOf(row);
+    if (index >= 0) {
+        const QModelIndex shown = model_->index(index, RecordListModel::RowColumn);
+        records_->setCurrentIndex(shown);
+        records_->scrollTo(shown);
     } else {
         records_->clearSelection();
     }
@@ -235,25 +237,20 @@ void StandinWindow::showCurrentRow(qint32 row)
 
 void StandinWindow::updateDetails(qint32 row)
 {
-    const StandinDatabase *db = service_.database();
-    QTreeWidgetItem *item = itemsByRow_.value(row, nullptr);
-    if (!db || !item) {
+    // A record the list does not hold yet was added beside the service.
+    if (!model_->detailsWritten(row))
         reloadRecords();
-        return;
-    }
-    const std::optional<QByteArray> details = db->details(row);
-    item->setText(1, detailsLine(QString::fromUtf8(details.value_or(QByteArray()))));
 }
 
 void StandinWindow::onRecordSelectionChanged()
 {
     if (showingService_)
         return;
-    const QList<QTreeWidgetItem *> selected = records_->selectedItems();
+    const QModelIndexList selected = records_->selectionModel()->selectedRows(RecordListModel::RowColumn);
     if (selected.isEmpty())
         return;
-    const qint32 row = selected.first()->data(0, Qt::UserRole).value<qint32>();
-    if (row == service_.currentRow())
+    const qint32 row = model_->recordAt(selected.first().row());
+    if (row < 0 || row == service_.currentRow())
         return;
     try {
         // The same path as `act-standin select`: the record becomes current
