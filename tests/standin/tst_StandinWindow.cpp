@@ -16,9 +16,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QToolBar>
+#include <QHeaderView>
 #include <QTableView>
+#include <QToolBar>
 #include <QtTest>
+
+#include <sqlite3.h>
 
 using standin::StandinDatabase;
 using standin::StandinService;
@@ -41,6 +44,9 @@ QString sourceFile(const QString &relative)
 }
 
 QVariant n16(int v) { return QVariant::fromValue<qint16>(qint16(v)); }
+
+// More pages of records than the list keeps, so that it reads some twice.
+constexpr qint32 NumberedRecords = (standin::RecordListModel::CachedPages + 4) * standin::RecordListModel::PageSize;
 
 } // namespace
 
@@ -75,6 +81,10 @@ private Q_SLOTS:
     void selectingARowMakesItCurrent();
     void selectionFollowsTheBus();
     void detailsWrittenOverTheBusShow();
+    void writeToARecordAddedBesideShowsIt();
+    void linesShowTheirOwnRecords_data();
+    void linesShowTheirOwnRecords();
+    void longListReadsOnlyWhatItShows();
     void commandsForChosenView_data();
     void commandsForChosenView();
     void registrationAndPlacementOverTheBusShow();
@@ -97,7 +107,7 @@ private:
                          const QString &folder = {});
     QList<QAction *> toolbarActions() const;
     QList<QAction *> menuActions() const;
-    QAbstractItemView *records() const { return window_->findChild<QAbstractItemView *>(QStringLiteral("records")); }
+    QTableView *records() const { return window_->findChild<QTableView *>(QStringLiteral("records")); }
     // What the list shows: its number of lines, a line's text in a column,
     // and the Row text of the selected line (empty when none is selected).
     int shownCount() const { return records()->model()->rowCount(); }
@@ -106,6 +116,10 @@ private:
     QRect lineRect(int line) const { return records()->visualRect(records()->model()->index(line, 0)); }
     QString db() const { return dir_->filePath(QStringLiteral("act.db")); }
     void drainEvents();
+    // Makes the test database anew: records 0..count-1 with the Details
+    // "record N", less the rows in removed (taken out by hand, as the
+    // stand-in itself never does). Returns the rows that remain, in order.
+    QList<qint32> numberedDatabase(qint32 count, const QList<qint32> &removed = {});
 
     std::unique_ptr<QTemporaryDir> dir_;
     testsupport::ScriptedPlatform platform_;
@@ -163,6 +177,27 @@ void TestStandinWindow::drainEvents()
     standin::flushConnection(observer_);
     QCoreApplication::processEvents();
     QTest::qWait(20);
+}
+
+QList<qint32> TestStandinWindow::numberedDatabase(qint32 count, const QList<qint32> &removed)
+{
+    QFile::remove(db());
+    StandinDatabase::create(db());
+    StandinDatabase(db()).addRecords(count, QByteArray());
+    sqlite3 *handle = nullptr;
+    if (sqlite3_open(QFile::encodeName(db()).constData(), &handle) == SQLITE_OK) {
+        sqlite3_exec(handle, "UPDATE sales SET details = 'record ' || row", nullptr, nullptr, nullptr);
+        for (const qint32 row : removed) {
+            const QByteArray sql = "DELETE FROM sales WHERE row = " + QByteArray::number(row);
+            sqlite3_exec(handle, sql.constData(), nullptr, nullptr, nullptr);
+        }
+    }
+    sqlite3_close(handle);
+    QList<qint32> rows;
+    for (qint32 row = 0; row < count; ++row)
+        if (!removed.contains(row))
+            rows.append(row);
+    return rows;
 }
 
 void TestStandinWindow::serve(StandinService::Options options)
@@ -368,6 +403,135 @@ void TestStandinWindow::detailsWrittenOverTheBusShow()
     // The other rows are untouched.
     QCOMPARE(shown(2, 1), QString());
     QCOMPARE(shownCount(), 3);
+}
+
+void TestStandinWindow::writeToARecordAddedBesideShowsIt()
+{
+    serve();
+    QCOMPARE(shownCount(), 3);
+    // Added beside the service, not shown yet; a write to it over the bus
+    // brings it into the list, with what was written.
+    QCOMPARE(StandinDatabase(db()).addRecord("added"), 3);
+    const QDBusMessage reply = call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("SetField"),
+                                    {n16(36), QVariant::fromValue<qint32>(3), QStringLiteral("written\tlater")});
+    QCOMPARE(reply.arguments().value(0).toInt(), 0);
+    QCOMPARE(shownCount(), 4);
+    QCOMPARE(shown(3, 0), QStringLiteral("3"));
+    QCOMPARE(shown(3, 1), QStringLiteral("written later"));
+    QCOMPARE(shown(0, 1), QStringLiteral("Call back in May"));
+}
+
+void TestStandinWindow::linesShowTheirOwnRecords_data()
+{
+    QTest::addColumn<QList<qint32>>("removed");
+    const int page = standin::RecordListModel::PageSize;
+    QTest::newRow("rows without gaps") << QList<qint32>{};
+    // The stand-in never leaves a gap, but a file edited by hand may: the
+    // rows then no longer match the lines.
+    QList<qint32> gaps{0, 3, page * 3 - 1};
+    for (qint32 row = page - 10; row < page + 30; ++row)
+        gaps << row;
+    QTest::newRow("rows with gaps, the first and the last gone") << (gaps << NumberedRecords - 1);
+}
+
+void TestStandinWindow::linesShowTheirOwnRecords()
+{
+    QFETCH(QList<qint32>, removed);
+    const int page = standin::RecordListModel::PageSize;
+    const QList<qint32> rows = numberedDatabase(NumberedRecords, removed);
+    StandinService::Options options;
+    options.currentRow = rows.at(2);
+    serve(options);
+    QCOMPARE(shownCount(), rows.size());
+    QCOMPARE(selectedRow(), QString::number(rows.at(2)));
+
+    // Around each page's ends, twice over, and from the end back.
+    QList<int> lines{0, 1, 2, 3, int(rows.size()) - 1};
+    for (int p = 1; p * page < rows.size(); ++p)
+        lines << p * page - 1 << p * page << p * page + 1;
+    const auto check = [&](int line) {
+        QCOMPARE(shown(line, 0), QString::number(rows.at(line)));
+        QCOMPARE(shown(line, 1), QStringLiteral("record %1").arg(rows.at(line)));
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const int line : std::as_const(lines))
+            check(line);
+        for (int line = int(rows.size()) - 1; line >= 0; line -= 97)
+            check(line);
+    }
+
+    // A record chosen over the bus is the line that shows it, and a click
+    // on a line makes that line's record current.
+    const int far = int(rows.size()) - 2;
+    call(protocol::ControlPath, protocol::ControlInterface, QStringLiteral("Select"),
+         {QVariant::fromValue<qint32>(rows.at(far))});
+    QCOMPARE(selectedRow(), QString::number(rows.at(far)));
+    QVERIFY(records()->viewport()->rect().contains(lineRect(far).center()));
+    QTest::mouseClick(records()->viewport(), Qt::LeftButton, {}, lineRect(far - 1).center());
+    QCOMPARE(service_->currentRow(), rows.at(far - 1));
+    QTRY_COMPARE(events_.seen.size(), 2);
+    QCOMPARE(events_.seen.at(1).args, QVariantList{QVariant::fromValue<qint32>(rows.at(far - 1))});
+
+    // A write shows on the line of its record, whether that line's page is
+    // kept or has to be read again.
+    for (const int line : {far - 1, 1}) {
+        const QDBusMessage reply = call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("SetField"),
+                                        {n16(36), QVariant::fromValue<qint32>(rows.at(line)),
+                                         QStringLiteral("new %1").arg(line)});
+        QCOMPARE(reply.arguments().value(0).toInt(), 0);
+        QCOMPARE(shown(line, 1), QStringLiteral("new %1").arg(line));
+        QCOMPARE(shown(line + 1, 1), QStringLiteral("record %1").arg(rows.at(line + 1)));
+    }
+}
+
+void TestStandinWindow::longListReadsOnlyWhatItShows()
+{
+    // Enough records that reading them all would show in the counts below.
+    constexpr qint32 count = 200000;
+    {
+        QFile::remove(db());
+        StandinDatabase::create(db());
+        StandinDatabase d(db());
+        d.addRecords(count, "the same text");
+        d.setDetails(count / 2, "the middle one");
+        d.setDetails(count - 1, "the last one");
+    }
+    StandinService::Options options;
+    options.currentRow = count - 1;
+    serve(options);
+    const standin::RecordListModel *model = window_->recordModel();
+    const qint64 bound = 4 * standin::RecordListModel::PageSize;
+    QCOMPARE(shownCount(), count);
+    QCOMPARE(selectedRow(), QString::number(count - 1));
+    QVERIFY(records()->viewport()->rect().contains(lineRect(count - 1).center()));
+    QCOMPARE(shown(count - 1, 1), QStringLiteral("the last one"));
+    QVERIFY2(model->recordsRead() <= bound, qPrintable(QString::number(model->recordsRead())));
+    // The Row column fits the highest number, not only those on show.
+    QVERIFY(records()->horizontalHeader()->sectionSize(0)
+            > records()->fontMetrics().horizontalAdvance(QString::number(count - 1)));
+
+    // The service moves the current record to the middle, and a key to the
+    // top: each shows there at once, and is read there alone.
+    call(protocol::ControlPath, protocol::ControlInterface, QStringLiteral("Select"),
+         {QVariant::fromValue<qint32>(count / 2)});
+    QCOMPARE(selectedRow(), QString::number(count / 2));
+    QVERIFY(records()->viewport()->rect().contains(lineRect(count / 2).center()));
+    QCOMPARE(shown(count / 2, 1), QStringLiteral("the middle one"));
+    QTest::keyClick(records(), Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(service_->currentRow(), 0);
+    QTRY_COMPARE(events_.seen.size(), 2);
+    QCOMPARE(events_.seen.at(1).args, QVariantList{QVariant::fromValue<qint32>(0)});
+    QCoreApplication::processEvents();
+    QVERIFY2(model->recordsRead() <= 3 * bound, qPrintable(QString::number(model->recordsRead())));
+
+    // Refresh counts the records again and shows one added meanwhile.
+    StandinDatabase(db()).addRecord("added beside");
+    window_->findChild<QAction *>(QStringLiteral("refreshAction"))->trigger();
+    QCOMPARE(shownCount(), count + 1);
+    QCOMPARE(shown(count, 1), QStringLiteral("added beside"));
+    QCOMPARE(selectedRow(), QStringLiteral("0"));
+    QCoreApplication::processEvents();
+    QVERIFY2(model->recordsRead() <= 5 * bound, qPrintable(QString::number(model->recordsRead())));
 }
 
 void TestStandinWindow::commandsForChosenView_data()
