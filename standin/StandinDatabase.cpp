@@ -614,6 +614,46 @@ QString previewText(QByteArray bytes, qint64 previewBytes)
     return QString::fromUtf8(bytes);
 }
 
+// Reads the previews of rows through one blob handle moved from row to row:
+// of a long text only its first bytes are read, where a query's substr would
+// load the whole text first.
+class PreviewReader {
+public:
+    PreviewReader(sqlite3 *db, qint64 previewBytes)
+        // Three bytes more, as in recordPreviews.
+        : db_(db), previewBytes_(previewBytes), wanted_(int(qBound(qint64(0), previewBytes + 3, qint64(0x7FFFFFFF))))
+    {
+    }
+    ~PreviewReader() { sqlite3_blob_close(blob_); }
+    PreviewReader(const PreviewReader &) = delete;
+    PreviewReader &operator=(const PreviewReader &) = delete;
+
+    // SQLite's result code.
+    int read(qint32 row, QString *text)
+    {
+        int rc = blob_ ? sqlite3_blob_reopen(blob_, row)
+                       : sqlite3_blob_open(db_, "main", "sales", "details", row, 0, &blob_);
+        if (rc == SQLITE_OK) {
+            QByteArray bytes(qMin(sqlite3_blob_bytes(blob_), wanted_), Qt::Uninitialized);
+            rc = sqlite3_blob_read(blob_, bytes.data(), int(bytes.size()), 0);
+            if (rc == SQLITE_OK)
+                *text = previewText(bytes, previewBytes_);
+        }
+        if (rc != SQLITE_OK) {
+            // A handle that failed to move is of no further use.
+            sqlite3_blob_close(blob_);
+            blob_ = nullptr;
+        }
+        return rc;
+    }
+
+private:
+    sqlite3 *db_;
+    qint64 previewBytes_;
+    int wanted_;
+    sqlite3_blob *blob_ = nullptr;
+};
+
 } // namespace
 
 StandinDatabase::RecordSpan StandinDatabase::recordSpan() const
@@ -644,13 +684,18 @@ StandinDatabase::RecordSpan StandinDatabase::recordSpan() const
 QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviewsFrom(qint32 fromRow, qint64 count,
                                                                            qint64 previewBytes) const
 {
+    // The keys come from the table's tree alone; each text is read while the
+    // query is still open, in the same read transaction.
     QList<RecordPreview> result;
-    Statement s(*this, "SELECT row, CAST(substr(CAST(details AS BLOB), 1, ?) AS BLOB) FROM sales "
-                       "WHERE row >= ? ORDER BY row LIMIT ?");
-    // Three bytes more, as in recordPreviews.
-    s.bind(1, previewBytes + 3).bind(2, fromRow).bind(3, count);
-    while (s.step())
-        result.append(RecordPreview{qint32(s.integer(0)), previewText(s.bytes(1), previewBytes)});
+    Statement s(*this, "SELECT row FROM sales WHERE row >= ? ORDER BY row LIMIT ?");
+    s.bind(1, fromRow).bind(2, count);
+    PreviewReader reader(db_, previewBytes);
+    while (s.step()) {
+        RecordPreview preview{qint32(s.integer(0)), QString()};
+        if (reader.read(preview.row, &preview.details) != SQLITE_OK)
+            fail(QStringLiteral("cannot read record %1").arg(preview.row));
+        result.append(preview);
+    }
     return result;
 }
 
@@ -658,11 +703,15 @@ QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviewsAt(qint64 p
                                                                          qint64 previewBytes) const
 {
     QList<RecordPreview> result;
-    Statement s(*this, "SELECT row, CAST(substr(CAST(details AS BLOB), 1, ?) AS BLOB) FROM sales "
-                       "ORDER BY row LIMIT ? OFFSET ?");
-    s.bind(1, previewBytes + 3).bind(2, count).bind(3, position);
-    while (s.step())
-        result.append(RecordPreview{qint32(s.integer(0)), previewText(s.bytes(1), previewBytes)});
+    Statement s(*this, "SELECT row FROM sales ORDER BY row LIMIT ? OFFSET ?");
+    s.bind(1, count).bind(2, position);
+    PreviewReader reader(db_, previewBytes);
+    while (s.step()) {
+        RecordPreview preview{qint32(s.integer(0)), QString()};
+        if (reader.read(preview.row, &preview.details) != SQLITE_OK)
+            fail(QStringLiteral("cannot read record %1").arg(preview.row));
+        result.append(preview);
+    }
     return result;
 }
 

@@ -82,6 +82,8 @@ private Q_SLOTS:
     void selectionFollowsTheBus();
     void detailsWrittenOverTheBusShow();
     void writeToARecordAddedBesideShowsIt();
+    void longTextsCutOnWholeCharacters_data();
+    void longTextsCutOnWholeCharacters();
     void linesShowTheirOwnRecords_data();
     void linesShowTheirOwnRecords();
     void longListReadsOnlyWhatItShows();
@@ -419,6 +421,42 @@ void TestStandinWindow::writeToARecordAddedBesideShowsIt()
     QCOMPARE(shown(3, 0), QStringLiteral("3"));
     QCOMPARE(shown(3, 1), QStringLiteral("written later"));
     QCOMPARE(shown(0, 1), QStringLiteral("Call back in May"));
+}
+
+void TestStandinWindow::longTextsCutOnWholeCharacters_data()
+{
+    // The list reads only the first bytes of each text: its cut must fall
+    // between characters, and still see whether more than the shown
+    // characters follow.
+    QTest::addColumn<QString>("details");
+    QTest::addColumn<QString>("line");
+    const int limit = StandinWindow::PreviewCharacters;
+    const auto times = [](const QString &piece, int n) { return piece.repeated(n); };
+    const QString smile = QStringLiteral("\U0001F600");
+    const QString ellipsis(QChar(0x2026));
+    QTest::newRow("four-byte characters, one too many") << times(smile, limit + 1) << times(smile, limit) + ellipsis;
+    QTest::newRow("four-byte characters, exactly the limit") << times(smile, limit) << times(smile, limit);
+    QTest::newRow("two-byte characters, far too many")
+        << times(QStringLiteral("\u00e9"), 5 * limit) << times(QStringLiteral("\u00e9"), limit) + ellipsis;
+    QTest::newRow("three-byte characters after one ASCII")
+        << QStringLiteral("x") + times(QStringLiteral("\u20ac"), limit)
+        << QStringLiteral("x") + times(QStringLiteral("\u20ac"), limit - 1) + ellipsis;
+    QTest::newRow("a big text of line breaks")
+        << times(QStringLiteral("\r\n"), 1 << 20) << times(QString(QChar(0x21B5)), limit) + ellipsis;
+}
+
+void TestStandinWindow::longTextsCutOnWholeCharacters()
+{
+    QFETCH(QString, details);
+    QFETCH(QString, line);
+    QCOMPARE(StandinDatabase(db()).addRecord(details.toUtf8()), 3);
+    serve();
+    QCOMPARE(shown(3, 1), line);
+    // Written over the bus, it shows the same.
+    const QDBusMessage reply = call(protocol::SalesPath, protocol::SalesListInterface, QStringLiteral("SetField"),
+                                    {n16(36), QVariant::fromValue<qint32>(0), details});
+    QCOMPARE(reply.arguments().value(0).toInt(), 0);
+    QCOMPARE(shown(0, 1), line);
 }
 
 void TestStandinWindow::linesShowTheirOwnRecords_data()
