@@ -76,13 +76,19 @@ public:
         return control_->call(L"Registration", {Argument::text(name)}).toText();
     }
     std::int32_t processId() { return control_->call(L"ProcessId").toInt32(); }
-    // Ends the server, also one with a call hanging.
+    // Ends the server, also one with a call hanging, and waits until it is
+    // gone, so that the next object comes from a new server.
     void quit()
     {
+        HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(processId()));
         try {
             control_->call(L"Quit");
         } catch (const host::com::Error &) {
             // It may go before it answers.
+        }
+        if (process) {
+            CHECK(WaitForSingleObject(process, 10000) == WAIT_OBJECT_0);
+            CloseHandle(process);
         }
     }
 

@@ -107,6 +107,7 @@ struct State {
 
 State state;
 HANDLE hangRelease; // set by Quit: hung calls return, and the server ends
+std::vector<DWORD> classCookies;
 std::atomic<long> liveObjects{0};
 std::atomic<long> heldReferences{0};
 
@@ -330,6 +331,12 @@ public:
                 WaitForSingleObject(hangRelease, 120000);
                 break;
             case Die:
+                // Wine keeps the classes of a killed server registered, and
+                // every later request for them then fails: withdraw them
+                // first, so that the next request starts a new server. The
+                // call itself is left unanswered.
+                for (DWORD cookie : classCookies)
+                    CoRevokeClassObject(cookie);
                 TerminateProcess(GetCurrentProcess(), 3);
                 break;
             case TooLarge:
@@ -910,7 +917,9 @@ protected:
         case 17: // ProcessId()
             setI4(result, static_cast<LONG>(GetCurrentProcessId()));
             return S_OK;
-        case 18: // Quit(): hung calls return, and the server ends shortly
+        case 18: // Quit(): no new objects from here; hung calls return, and the server ends shortly
+            for (DWORD cookie : classCookies)
+                CoRevokeClassObject(cookie);
             CreateThread(
                 nullptr, 0,
                 [](void *) -> DWORD {
@@ -1027,7 +1036,7 @@ int serve()
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
         return 1;
     std::vector<Factory> factories(std::begin(Classes), std::end(Classes));
-    std::vector<DWORD> cookies;
+    std::vector<DWORD> &cookies = classCookies;
     for (std::size_t i = 0; i < factories.size(); ++i) {
         DWORD cookie = 0;
         if (SUCCEEDED(CoRegisterClassObject(*Classes[i].clsid, &factories[i], CLSCTX_LOCAL_SERVER,
@@ -1036,8 +1045,6 @@ int serve()
     }
     CoResumeClassObjects();
     WaitForSingleObject(hangRelease, INFINITE);
-    for (DWORD cookie : cookies)
-        CoRevokeClassObject(cookie);
     CoUninitialize();
     return 0;
 }
