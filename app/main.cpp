@@ -3,7 +3,11 @@
 #include "app/Form1.h"
 #include "app/ProgramArguments.h"
 #include "resources/ProductInfo.h"
+#ifdef Q_OS_WIN
+#include "host/com/qt/ComHostFactory.h"
+#else
 #include "host/dbus/DBusHost.h"
+#endif
 #include "platform/QtPlatformServices.h"
 #include "platform/QtTranslations.h"
 
@@ -29,7 +33,12 @@ int main(int argc, char *argv[])
     platform::loadQtTranslations();
 
     platform::QtPlatformServices desktop;
+#ifdef Q_OS_WIN
+    // ACT! itself, through its automation objects.
+    host::com::qt::ComHostFactory host;
+#else
     host::dbus::DBusHostFactory host;
+#endif
     app::Form1 window(host, desktop);
     return window.runProgram();
 }

@@ -2,12 +2,52 @@
 
 #include "host/Failure.h"
 
+#ifdef Q_OS_WIN
+#include "settings/registry/RegistrySettings.h"
+#endif
+
 #include <QSettings>
 #include <QStringList>
 
 #include <memory>
 
 namespace settings {
+
+#ifdef Q_OS_WIN
+
+// On Windows the entries live in the registry, where the old program kept
+// them (settings/registry); QSettings would file them elsewhere.
+
+QString SettingsStore::read(const QString &application, const QString &section, const QString &key,
+                            const QString &valueIfMissing)
+{
+    try {
+        const auto value = registry::read(application.toStdWString(), section.toStdWString(), key.toStdWString());
+        return value ? QString::fromStdWString(*value) : valueIfMissing;
+    } catch (const registry::Error &e) {
+        throw host::Failure(e.number(), QString::fromStdWString(e.description()));
+    }
+}
+
+void SettingsStore::write(const QString &application, const QString &section, const QString &key,
+                          const QString &text)
+{
+    try {
+        registry::write(application.toStdWString(), section.toStdWString(), key.toStdWString(), text.toStdWString());
+    } catch (const registry::Error &e) {
+        throw host::Failure(e.number(), QString::fromStdWString(e.description()));
+    }
+}
+
+QString SettingsStore::fileName(const QString &application)
+{
+    if (application.isEmpty())
+        throw host::Failure(host::Failure::InvalidCall,
+                            QStringLiteral("Invalid procedure call: the settings application name is empty"));
+    return QStringLiteral("HKEY_CURRENT_USER\\Software\\VB and VBA Program Settings\\") + application;
+}
+
+#else
 
 namespace {
 
@@ -79,5 +119,7 @@ QString SettingsStore::fileName(const QString &application)
     requireName(application, "application name");
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, application, application).fileName();
 }
+
+#endif
 
 } // namespace settings

@@ -9,6 +9,11 @@
 // organisation as well as the application, because QSettings refuses an
 // empty organisation.
 //
+// On Windows the entries are registry values instead, where the old program
+// kept them: under HKEY_CURRENT_USER, the key "Software\VB and VBA Program
+// Settings\<application>\<section>", one string value per key
+// (settings/registry).
+//
 // Every read opens the store afresh and every write is flushed at once, so
 // a value written by one running copy is what the next read of any copy
 // sees. System-wide files are never consulted.

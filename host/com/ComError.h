@@ -3,8 +3,6 @@
 // The failure the COM host core raises: a runtime error number and its
 // description, the same numbers the program uses on every platform.
 
-#include <windows.h>
-
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -13,14 +11,9 @@ namespace host::com {
 
 class Error : public std::exception {
 public:
-    Error(std::int32_t number, std::wstring description) : number_(number), description_(std::move(description))
-    {
-        // what(): the number and the description in UTF-8.
-        const std::wstring all = std::to_wstring(number_) + L": " + description_;
-        const int size = WideCharToMultiByte(CP_UTF8, 0, all.data(), int(all.size()), nullptr, 0, nullptr, nullptr);
-        what_.resize(size);
-        WideCharToMultiByte(CP_UTF8, 0, all.data(), int(all.size()), what_.data(), size, nullptr, nullptr);
-    }
+    // windows.h stays out of this header, whose users include the program's
+    // Qt headers: its macros rename members such as ShellExecute.
+    Error(std::int32_t number, std::wstring description);
 
     std::int32_t number() const noexcept { return number_; }
     const std::wstring &description() const noexcept { return description_; }

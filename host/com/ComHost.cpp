@@ -14,6 +14,15 @@
 
 namespace host::com {
 
+Error::Error(std::int32_t number, std::wstring description) : number_(number), description_(std::move(description))
+{
+    // what(): the number and the description in UTF-8.
+    const std::wstring all = std::to_wstring(number_) + L": " + description_;
+    const int size = WideCharToMultiByte(CP_UTF8, 0, all.data(), int(all.size()), nullptr, 0, nullptr, nullptr);
+    what_.resize(size);
+    WideCharToMultiByte(CP_UTF8, 0, all.data(), int(all.size()), what_.data(), size, nullptr, nullptr);
+}
+
 namespace {
 
 // ---------------------------------------------------------------------------
