@@ -13,6 +13,15 @@ PENNAROC_PACKAGES=(
 PENNAROC_TEST_PACKAGES=(
   dpkg-dev file lintian appstream librsvg2-bin man-db
 )
+# What ./test --windows needs: the mingw-w64 cross compiler (its posix-thread
+# flavour, for std::thread and std::mutex), windres, and Wine's 64-bit loader
+# to run the test programs; cmake, ninja and Qt's headers (for the syntax
+# check of the Windows Qt sources) come from the list above. These are
+# installed without their recommended packages: Wine runs the tests with no
+# display, sound or fonts.
+PENNAROC_WINDOWS_PACKAGES=(
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
+)
 # Recommended packages are installed too: the tests were written against a
 # desktop with them (the xcb platform's helpers, fonts), and leaving them out
 # would make window sizes and text metrics differ.
@@ -20,8 +29,15 @@ PENNAROC_TEST_PACKAGES=(
 say() { printf 'pennaroc: %s\n' "$*" >&2; }
 
 ensure_packages() {
+  install_missing "" "${PENNAROC_PACKAGES[@]}" "$@"
+}
+
+# install_missing APT_OPTION PACKAGE...: installs those not installed yet,
+# with one extra apt-get option (or none when it is empty).
+install_missing() {
+  local option=$1; shift
   local missing=() pkg
-  for pkg in "${PENNAROC_PACKAGES[@]}" "$@"; do
+  for pkg in "$@"; do
     if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
       missing+=("$pkg")
     fi
@@ -34,7 +50,7 @@ ensure_packages() {
     sudo=(sudo)
   fi
   "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq ${option:+"$option"} "${missing[@]}" >/dev/null
 }
 
 # build_programs DIR: an optimised build of the two programs alone (no tests,

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# ./test --windows: the Windows parts (the COM host core, the registry
+# settings, the version resource) cross-built with mingw-w64 into
+# build-windows/ and tested under Wine, in a Wine prefix of their own
+# (build-windows/wine). Arguments go to ctest.
+set -euo pipefail
+PENNAROC_ROOT=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=tools/common.sh
+source "$PENNAROC_ROOT/tools/common.sh"
+
+builddir=$PENNAROC_ROOT/build-windows
+install_missing "" cmake ninja-build qt6-base-dev
+install_missing --no-install-recommends "${PENNAROC_WINDOWS_PACKAGES[@]}"
+
+wine64=/usr/lib/wine/wine64
+wineserver=/usr/lib/wine/wineserver
+[ -x "$wine64" ] || { wine64=$(command -v wine64 || true); wineserver=$(command -v wineserver || true); }
+[ -n "$wine64" ] || { say "Wine's 64-bit loader (wine64) is missing"; exit 1; }
+
+# A private prefix, no window, no debug chatter, and no offer to install
+# Mono or Gecko, which nothing here needs.
+export WINEPREFIX=$builddir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+mkdir -p "$builddir"
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  say "preparing the Wine prefix ${WINEPREFIX#"$PENNAROC_ROOT"/}/"
+  "$wine64" wineboot -i >/dev/null 2>&1
+fi
+# Whatever the tests leave running in the prefix ends with them.
+trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
+
+if [ ! -f "$builddir/CMakeCache.txt" ]; then
+  cmake -S "$PENNAROC_ROOT" -B "$builddir" -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+    -DCMAKE_TOOLCHAIN_FILE="$PENNAROC_ROOT/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$wine64" >/dev/null
+else
+  cmake -S "$PENNAROC_ROOT" -B "$builddir" >/dev/null
+fi
+cmake --build "$builddir" -j"$(nproc)"
+ctest --test-dir "$builddir" --output-on-failure "$@"
