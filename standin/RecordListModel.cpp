@@ -101,7 +101,7 @@ int RecordListModel::indexOf(qint32 record) const
 bool RecordListModel::detailsWritten(qint32 record)
 {
     const int index = indexOf(record);
-    if (index < 0)
+    if (index < 0 || !service_.database())
         return false;
     // A kept page gets the new text; any other reads it when it is shown.
     const qint64 number = index / PageSize;
