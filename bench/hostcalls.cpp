@@ -1,6 +1,7 @@
 // Latency of GetField and SetField through the D-Bus client against a real
 // act-standin, beside a bare bus round trip (Peer.Ping) to the same service,
-// at a thousand and at a million records.
+// at a thousand and at a million records; then GetField and SetField of a
+// 10 MiB Details text, end to end.
 //
 // Run under a session bus:  dbus-run-session -- build/bin/bench_hostcalls [calls]
 
@@ -133,6 +134,68 @@ int main(int argc, char **argv)
         std::printf("%-10lld %-10s %9.1fx %9.1fx\n", records, "Set/Ping", s.median / p.median, s.p99 / p.p99);
         std::fflush(stdout);
 
+        serve.terminate();
+        serve.waitForFinished(10000);
+        waitForService(false);
+    }
+
+    // A big text: one record whose Details hold 10 MiB (ASCII, so as many
+    // characters as bytes, with a line break every 100 characters).
+    {
+        constexpr qsizetype BigBytes = 10 * 1024 * 1024;
+        constexpr int BigCalls = 15;
+        QTemporaryDir dir;
+        const QString db = dir.filePath(QStringLiteral("big.db"));
+        QByteArray big;
+        big.reserve(BigBytes);
+        while (big.size() < BigBytes)
+            big += QByteArray(99, 'x') + '\n';
+        big.truncate(BigBytes);
+        standin::StandinDatabase::create(db);
+        {
+            standin::StandinDatabase filler(db);
+            filler.addRecord(big);
+        }
+        QProcess serve;
+        serve.setProcessChannelMode(QProcess::ForwardedChannels);
+        serve.start(standin, {QStringLiteral("serve"), db, QStringLiteral("--current"), QStringLiteral("0")});
+        if (!serve.waitForStarted() || !waitForService(true)) {
+            std::fprintf(stderr, "bench_hostcalls: act-standin did not start\n");
+            return 1;
+        }
+        host::dbus::DBusHostFactory host;
+        auto app = host.createAppObject();
+        app->OpenFile(QString());
+        auto sales = app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+        const QString bigText = QString::fromUtf8(big);
+        const auto many = [&](const std::function<void(int)> &call) {
+            std::vector<double> ms;
+            QElapsedTimer clock;
+            for (int i = 0; i < BigCalls; ++i) {
+                clock.start();
+                call(i);
+                ms.push_back(double(clock.nsecsElapsed()) / 1e6);
+            }
+            std::sort(ms.begin(), ms.end());
+            return Figures{ms[ms.size() / 2], ms.back()};
+        };
+        const Figures g = many([&](int) {
+            qint32 row = 0;
+            if (sales->GetField(host::DetailsField, row).size() != bigText.size())
+                throw host::Failure(440, QStringLiteral("GetField lost part of the text"));
+        });
+        const Figures s = many([&](int i) {
+            qint32 row = 0;
+            QString text = bigText;
+            text[0] = QChar(u'a' + i % 26);
+            if (sales->SetField(host::DetailsField, row, text) != 0)
+                throw host::Failure(440, QStringLiteral("SetField refused"));
+        });
+        std::printf("\n%d calls each of a 10 MiB text; milliseconds per call\n", BigCalls);
+        std::printf("%-10s %-10s %10s %10s\n", "text", "call", "median", "max");
+        std::printf("%-10s %-10s %10.1f %10.1f\n", "10 MiB", "GetField", g.median, g.p99);
+        std::printf("%-10s %-10s %10.1f %10.1f\n", "10 MiB", "SetField", s.median, s.p99);
+        std::fflush(stdout);
         serve.terminate();
         serve.waitForFinished(10000);
         waitForService(false);

@@ -364,6 +364,8 @@ StandinDatabase::StandinDatabase(const QString &path) : path_(QFileInfo(path).ab
 
 StandinDatabase::~StandinDatabase()
 {
+    sqlite3_finalize(readDetails_);
+    sqlite3_finalize(writeDetails_);
     sqlite3_close(db_);
 }
 
@@ -421,11 +423,22 @@ void StandinDatabase::addRecords(qint64 count, const QByteArray &detailsUtf8)
 
 std::optional<QByteArray> StandinDatabase::details(qint32 row) const
 {
-    Statement s(*this, "SELECT details FROM sales WHERE row = ?");
-    s.bind(1, row);
-    if (!s.step())
-        return std::nullopt;
-    return s.bytes(0);
+    if (!readDetails_ && sqlite3_prepare_v3(db_, "SELECT details FROM sales WHERE row = ?", -1,
+                                            SQLITE_PREPARE_PERSISTENT, &readDetails_, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("cannot prepare a statement"));
+    sqlite3_stmt *s = readDetails_;
+    sqlite3_bind_int64(s, 1, row);
+    const int rc = sqlite3_step(s);
+    std::optional<QByteArray> result;
+    if (rc == SQLITE_ROW) {
+        const auto *data = static_cast<const char *>(sqlite3_column_blob(s, 0));
+        const int size = sqlite3_column_bytes(s, 0);
+        result = data ? QByteArray(data, size) : QByteArray("");
+    }
+    sqlite3_reset(s);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        fail(QStringLiteral("cannot read or write the database"));
+    return result;
 }
 
 bool StandinDatabase::rowExists(qint32 row) const
@@ -437,9 +450,24 @@ bool StandinDatabase::rowExists(qint32 row) const
 
 bool StandinDatabase::setDetails(qint32 row, const QByteArray &detailsUtf8)
 {
-    Statement s(*this, "UPDATE sales SET details = ? WHERE row = ?");
-    s.bind(1, detailsUtf8).bind(2, row);
-    s.step();
+    if (!writeDetails_ && sqlite3_prepare_v3(db_, "UPDATE sales SET details = ? WHERE row = ?", -1,
+                                             SQLITE_PREPARE_PERSISTENT, &writeDetails_, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("cannot prepare a statement"));
+    sqlite3_stmt *s = writeDetails_;
+    // The text outlives the statement's step, so SQLite need not copy it.
+    // An empty QByteArray may have a null data pointer, which SQLite would
+    // store as NULL; the empty text is stored as ''.
+    if (sqlite3_bind_text(s, 1, detailsUtf8.isEmpty() ? "" : detailsUtf8.constData(), int(detailsUtf8.size()),
+                          SQLITE_STATIC) != SQLITE_OK
+        || sqlite3_bind_int64(s, 2, row) != SQLITE_OK) {
+        sqlite3_clear_bindings(s);
+        fail(QStringLiteral("cannot bind a value"));
+    }
+    const int rc = sqlite3_step(s);
+    sqlite3_reset(s);
+    sqlite3_clear_bindings(s);
+    if (rc != SQLITE_DONE)
+        fail(QStringLiteral("cannot read or write the database"));
     return sqlite3_changes(db_) == 1;
 }
 

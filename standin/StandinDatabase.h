@@ -18,6 +18,7 @@
 #include <stdexcept>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace standin {
 
@@ -118,6 +119,10 @@ private:
 
     QString path_;
     sqlite3 *db_ = nullptr;
+    // The statements of the calls made for every GetField and SetField,
+    // prepared once.
+    mutable sqlite3_stmt *readDetails_ = nullptr;
+    sqlite3_stmt *writeDetails_ = nullptr;
 };
 
 // True when bytes are well-formed UTF-8 (no overlong forms, no surrogates,

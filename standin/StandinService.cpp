@@ -1,6 +1,7 @@
 #include "standin/StandinService.h"
 
 #include "host/dbus/BusProtocol.h"
+#include "host/dbus/BusTexts.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
@@ -266,31 +267,83 @@ qint32 SalesListObject::GetCurrentRow()
     });
 }
 
+std::optional<QByteArray> SalesListObject::crossingDetails(qint16 field, qint32 row, qsizetype inlineLimit)
+{
+    StandinDatabase *db = requireDatabase();
+    if (field != DetailsField) {
+        refuse(protocol::NoSuchFieldError, QStringLiteral("there is no field %1").arg(field));
+        return std::nullopt;
+    }
+    std::optional<QByteArray> details = db->details(row);
+    if (!details) {
+        refuse(protocol::NoSuchRowError, QStringLiteral("there is no record at row %1").arg(row));
+        return std::nullopt;
+    }
+    if (details->size() > protocol::MaxTextBytes) {
+        refuse(protocol::TextTooLargeError,
+               QStringLiteral("the Details text of row %1 is %2, more than the %3 that can cross the bus within "
+                              "the call limit")
+                   .arg(row)
+                   .arg(protocol::sizeText(details->size()), protocol::sizeText(protocol::MaxTextBytes)));
+        return std::nullopt;
+    }
+    if (details->size() > inlineLimit) {
+        refuse(protocol::TextByDescriptorError,
+               QStringLiteral("the Details text of row %1 is %2, more than the %3 that GetField carries: read it "
+                              "with GetFieldByDescriptor")
+                   .arg(row)
+                   .arg(protocol::sizeText(details->size()), protocol::sizeText(inlineLimit)));
+        return std::nullopt;
+    }
+    if (const QString problem = protocol::utf8CrossingProblem(*details); !problem.isEmpty()) {
+        refuse(protocol::InvalidArgumentError,
+               QStringLiteral("the Details text of row %1 cannot cross the bus unaltered: %2").arg(row).arg(problem));
+        return std::nullopt;
+    }
+    return details;
+}
+
 QString SalesListObject::GetField(qint16 field, qint32 row, qint32 &rowOut)
 {
     rowOut = row;
     return guarded([&]() -> QString {
-        StandinDatabase *db = requireDatabase();
-        if (field != DetailsField) {
-            refuse(protocol::NoSuchFieldError, QStringLiteral("there is no field %1").arg(field));
-            return {};
-        }
-        const std::optional<QByteArray> details = db->details(row);
-        if (!details) {
-            refuse(protocol::NoSuchRowError, QStringLiteral("there is no record at row %1").arg(row));
-            return {};
-        }
-        const QString text = QString::fromUtf8(*details);
-        const QString problem = protocol::textCrossingProblem(text);
-        if (!problem.isEmpty() || text.toUtf8() != *details) {
-            refuse(protocol::InvalidArgumentError,
-                   QStringLiteral("the Details text of row %1 cannot cross the bus unaltered: %2")
-                       .arg(row)
-                       .arg(problem.isEmpty() ? QStringLiteral("it is not valid UTF-8") : problem));
-            return {};
-        }
-        return text;
+        const std::optional<QByteArray> details = crossingDetails(field, row, protocol::InlineTextBytes);
+        return details ? QString::fromUtf8(*details) : QString();
     });
+}
+
+QDBusUnixFileDescriptor SalesListObject::GetFieldByDescriptor(qint16 field, qint32 row, qint32 &rowOut)
+{
+    rowOut = row;
+    return guarded([&]() -> QDBusUnixFileDescriptor {
+        const std::optional<QByteArray> details = crossingDetails(field, row, protocol::MaxTextBytes);
+        if (!details)
+            return {};
+        QString problem;
+        QDBusUnixFileDescriptor descriptor = protocol::textDescriptor(*details, &problem);
+        if (!descriptor.isValid())
+            refuse(protocol::DatabaseError, QStringLiteral("the Details text of row %1 cannot be handed over: %2")
+                                                .arg(row)
+                                                .arg(problem));
+        return descriptor;
+    });
+}
+
+qint32 SalesListObject::writeDetails(qint16 field, qint32 row, const QByteArray &utf8, qint64 characters)
+{
+    if (const qint32 refusal = writeRefusal(); refusal != protocol::ResultDone)
+        return refusal;
+    StandinDatabase *db = service_.database();
+    if (field != DetailsField)
+        return protocol::ResultNoSuchField;
+    if (service_.options().maxDetails && characters > *service_.options().maxDetails)
+        return protocol::ResultTooLong;
+    if (service_.options().writeDelayMs > 0)
+        QThread::msleep(static_cast<unsigned long>(service_.options().writeDelayMs));
+    if (!db->setDetails(row, utf8))
+        return protocol::ResultNoSuchRow;
+    Q_EMIT service_.detailsWritten(row);
+    return protocol::ResultDone;
 }
 
 qint32 SalesListObject::SetField(qint16 field, qint32 row, const QString &text, qint32 &rowOut, QString &textOut)
@@ -298,19 +351,35 @@ qint32 SalesListObject::SetField(qint16 field, qint32 row, const QString &text, 
     rowOut = row;
     textOut = text;
     return guarded([&]() -> qint32 {
-        if (const qint32 refusal = writeRefusal(); refusal != protocol::ResultDone)
-            return refusal;
-        StandinDatabase *db = service_.database();
-        if (field != DetailsField)
-            return protocol::ResultNoSuchField;
-        if (service_.options().maxDetails && characterCount(text) > *service_.options().maxDetails)
-            return protocol::ResultTooLong;
-        if (service_.options().writeDelayMs > 0)
-            QThread::msleep(static_cast<unsigned long>(service_.options().writeDelayMs));
-        if (!db->setDetails(row, text.toUtf8()))
-            return protocol::ResultNoSuchRow;
-        Q_EMIT service_.detailsWritten(row);
-        return protocol::ResultDone;
+        return writeDetails(field, row, text.toUtf8(), service_.options().maxDetails ? characterCount(text) : 0);
+    });
+}
+
+qint32 SalesListObject::SetFieldByDescriptor(qint16 field, qint32 row, const QDBusUnixFileDescriptor &text,
+                                             qint32 &rowOut)
+{
+    rowOut = row;
+    return guarded([&]() -> qint32 {
+        QString problem;
+        bool tooLarge = false;
+        const std::optional<QByteArray> utf8 =
+            protocol::readTextDescriptor(text, protocol::MaxTextBytes, &problem, &tooLarge);
+        if (!utf8) {
+            refuse(tooLarge ? protocol::TextTooLargeError : protocol::InvalidArgumentError,
+                   QStringLiteral("the Details text was not written: %1").arg(problem));
+            return protocol::ResultDone;
+        }
+        if (const QString why = protocol::utf8CrossingProblem(*utf8); !why.isEmpty()) {
+            refuse(protocol::InvalidArgumentError,
+                   QStringLiteral("the Details text was not written: %1").arg(why));
+            return protocol::ResultDone;
+        }
+        // Characters are code points: every byte that does not continue one.
+        qint64 characters = 0;
+        if (service_.options().maxDetails)
+            for (const char byte : *utf8)
+                characters += (uchar(byte) & 0xC0) != 0x80;
+        return writeDetails(field, row, *utf8, characters);
     });
 }
 

@@ -10,6 +10,7 @@
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QVariantList>
 
@@ -151,7 +152,17 @@ public:
 public Q_SLOTS:
     qint32 GetCurrentRow();
     QString GetField(qint16 field, qint32 row, qint32 &rowOut);
+    QDBusUnixFileDescriptor GetFieldByDescriptor(qint16 field, qint32 row, qint32 &rowOut);
     qint32 SetField(qint16 field, qint32 row, const QString &text, qint32 &rowOut, QString &textOut);
+    qint32 SetFieldByDescriptor(qint16 field, qint32 row, const QDBusUnixFileDescriptor &text, qint32 &rowOut);
+
+private:
+    // The Details bytes of row, checked to cross the bus unaltered and to
+    // be no longer than inlineLimit; otherwise the error reply is sent and
+    // nothing is returned.
+    std::optional<QByteArray> crossingDetails(qint16 field, qint32 row, qsizetype inlineLimit);
+    // Writes a text that arrived whole and checked; the SetField result.
+    qint32 writeDetails(qint16 field, qint32 row, const QByteArray &utf8, qint64 characters);
 };
 
 class AuxCommandsObject : public BusObject {

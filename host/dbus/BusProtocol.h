@@ -39,10 +39,22 @@
 //     GetCurrentRow() -> i               current row, -1 for none
 //     GetField(n field, i row) -> s text, i row
 //                                        error reply for a field other than 36
-//                                        or a row that does not exist
+//                                        or a row that does not exist; a text
+//                                        of more than InlineTextBytes is the
+//                                        error TextByDescriptor instead
+//     GetFieldByDescriptor(n field, i row) -> h text, i row
+//                                        the same, any size up to MaxTextBytes,
+//                                        as a sealed in-memory file of UTF-8
+//                                        (see BusTexts.h)
 //     SetField(n field, i row, s text) -> i result, i row, s text
 //                                        result 0 when written, else one of the
 //                                        SetField codes below
+//     SetFieldByDescriptor(n field, i row, h text) -> i result, i row
+//                                        the same with the text's UTF-8 in a
+//                                        regular file; the stand-in leaves the
+//                                        text as it came, so it is not sent
+//                                        back
+//   A text of more than MaxTextBytes is the error TextTooLarge, at once.
 //   /AuxCommands    org.pennaroc.ActStandin.AuxCommands
 //     AuxCommandExistsInToolbar(n view, s name) -> n     0 or 1
 //     AuxCommandExistsInToolsMenu(n view, s name) -> n   0 or 1
@@ -117,6 +129,10 @@ inline const QString NoSuchRowError = QStringLiteral(PENNAROC_STANDIN_INTERFACE(
 inline const QString NoSuchFieldError = QStringLiteral(PENNAROC_STANDIN_INTERFACE("Error.NoSuchField"));
 inline const QString InvalidArgumentError = QStringLiteral(PENNAROC_STANDIN_INTERFACE("Error.InvalidArgument"));
 inline const QString DatabaseError = QStringLiteral(PENNAROC_STANDIN_INTERFACE("Error.Database"));
+// GetField's text is too long to cross inline: ask GetFieldByDescriptor.
+inline const QString TextByDescriptorError = QStringLiteral(PENNAROC_STANDIN_INTERFACE("Error.TextByDescriptor"));
+// The text is longer than any call may carry (MaxTextBytes).
+inline const QString TextTooLargeError = QStringLiteral(PENNAROC_STANDIN_INTERFACE("Error.TextTooLarge"));
 
 // Non-zero results of the write calls.
 inline constexpr qint32 ResultDone = 0;

@@ -1,9 +1,11 @@
 #include "host/dbus/DBusHost.h"
 
 #include "host/dbus/BusProtocol.h"
+#include "host/dbus/BusTexts.h"
 
 #include <QDBusArgument>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 
 #include <optional>
@@ -91,8 +93,13 @@ public:
     QString GetField(qint16 field, qint32 &row) override
     {
         const QString member = QStringLiteral("GetField");
-        const QVariantList r = channel_->call(path_, protocol::SalesListInterface, member,
-                                              {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row)});
+        const QVariantList args{QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row)};
+        const QDBusMessage reply = channel_->rawCall(path_, protocol::SalesListInterface, member, args);
+        if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == protocol::TextByDescriptorError)
+            return bigField(member, args, row);
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            throw BusChannel::failureFor(member, reply);
+        const QVariantList r = reply.arguments();
         const QString text = resultToString(member, argumentAt(member, r, 0));
         if (r.size() > 1)
             row = resultToInt32(member, r.at(1));
@@ -102,15 +109,69 @@ public:
     qint32 SetField(qint16 field, qint32 &row, QString &text) override
     {
         const QString member = QStringLiteral("SetField");
+        const QString change = QStringLiteral("the Details field was changed");
+        if (text.size() > protocol::InlineTextBytes / 3 && channel_->canPassDescriptors()) {
+            const QByteArray utf8 = text.toUtf8();
+            if (utf8.size() > protocol::InlineTextBytes)
+                return setBigField(member, change, field, row, text, utf8);
+        }
         const QVariantList r =
             channel_->call(path_, protocol::SalesListInterface, member,
-                           {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), text},
-                           QStringLiteral("the Details field was changed"));
+                           {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), text}, change);
         const qint32 result = resultToInt32(member, argumentAt(member, r, 0));
         if (r.size() > 1)
             row = resultToInt32(member, r.at(1));
         if (r.size() > 2)
             text = resultToString(member, r.at(2));
+        return result;
+    }
+
+private:
+    // A text too long for a message comes as a descriptor of a file.
+    QString bigField(const QString &member, const QVariantList &args, qint32 &row)
+    {
+        const QVariantList r =
+            channel_->call(path_, protocol::SalesListInterface, QStringLiteral("GetFieldByDescriptor"), args);
+        const QVariant &value = argumentAt(member, r, 0);
+        if (value.metaType() != QMetaType::fromType<QDBusUnixFileDescriptor>())
+            throw typeMismatch(member, value, "a text");
+        QString problem;
+        const std::optional<QByteArray> utf8 = protocol::readTextDescriptor(
+            value.value<QDBusUnixFileDescriptor>(), protocol::MaxTextBytes, &problem);
+        std::optional<QString> text;
+        if (utf8)
+            text = protocol::crossingText(*utf8, &problem);
+        if (!text)
+            throw Failure(Failure::AutomationError, QStringLiteral("Automation error (%1: %2)").arg(member, problem));
+        if (r.size() > 1)
+            row = resultToInt32(member, r.at(1));
+        return *std::move(text);
+    }
+
+    // A text too long for a message goes as a descriptor of a sealed file;
+    // the host leaves it as it was sent.
+    qint32 setBigField(const QString &member, const QString &change, qint16 field, qint32 &row, const QString &text,
+                       const QByteArray &utf8)
+    {
+        BusChannel::checkCrossing(member, text);
+        if (utf8.size() > protocol::MaxTextBytes)
+            throw Failure(Failure::InvalidCall,
+                          QStringLiteral("Invalid procedure call or argument (%1: the text is %2, more than the %3 "
+                                         "that can cross to ACT!; it was not sent to ACT!)")
+                              .arg(member, protocol::sizeText(utf8.size()), protocol::sizeText(protocol::MaxTextBytes)));
+        QString problem;
+        const QDBusUnixFileDescriptor descriptor = protocol::textDescriptor(utf8, &problem);
+        if (!descriptor.isValid())
+            throw Failure(Failure::InvalidCall,
+                          QStringLiteral("Invalid procedure call or argument (%1: %2; it was not sent to ACT!)")
+                              .arg(member, problem));
+        const QVariantList r = channel_->call(
+            path_, protocol::SalesListInterface, QStringLiteral("SetFieldByDescriptor"),
+            {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), QVariant::fromValue(descriptor)},
+            change);
+        const qint32 result = resultToInt32(member, argumentAt(member, r, 0));
+        if (r.size() > 1)
+            row = resultToInt32(member, r.at(1));
         return result;
     }
 
@@ -336,18 +397,26 @@ Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply,
                        .arg(member, said));
 }
 
+void BusChannel::checkCrossing(const QString &member, const QString &text)
+{
+    const QString problem = protocol::textCrossingProblem(text);
+    if (!problem.isEmpty())
+        throw Failure(Failure::InvalidCall,
+                      QStringLiteral("Invalid procedure call or argument (%1: %2; it was not sent to ACT!)")
+                          .arg(member, problem));
+}
+
+bool BusChannel::canPassDescriptors() const
+{
+    return bus_.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing);
+}
+
 QDBusMessage BusChannel::rawCall(const QString &path, const QString &interface, const QString &member,
                                  const QVariantList &args, const QString &change)
 {
-    for (const QVariant &arg : args) {
-        if (arg.metaType().id() != QMetaType::QString)
-            continue;
-        const QString problem = protocol::textCrossingProblem(arg.toString());
-        if (!problem.isEmpty())
-            throw Failure(Failure::InvalidCall,
-                          QStringLiteral("Invalid procedure call or argument (%1: %2; it was not sent to ACT!)")
-                              .arg(member, problem));
-    }
+    for (const QVariant &arg : args)
+        if (arg.metaType().id() == QMetaType::QString)
+            checkCrossing(member, arg.toString());
     QDBusMessage message =
         QDBusMessage::createMethodCall(peer_.isEmpty() ? protocol::Service : peer_, path, interface, member);
     message.setArguments(args);

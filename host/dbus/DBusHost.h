@@ -55,6 +55,10 @@ public:
     QDBusMessage rawCall(const QString &path, const QString &interface, const QString &member,
                          const QVariantList &args = {}, const QString &change = {});
     QDBusConnection bus() const { return bus_; }
+    // True when texts may cross as descriptors of files (see BusTexts.h).
+    bool canPassDescriptors() const;
+    // Throws failure 5 for a text that cannot cross the bus unaltered.
+    static void checkCrossing(const QString &member, const QString &text);
 
     // The unique name of the host that answered first; empty until then.
     QString peer() const { return peer_; }
