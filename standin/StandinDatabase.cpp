@@ -441,6 +441,20 @@ std::optional<QByteArray> StandinDatabase::details(qint32 row) const
     return result;
 }
 
+std::optional<qint64> StandinDatabase::detailsSize(qint32 row) const
+{
+    // A blob handle reads the record's header only, not the text's pages.
+    sqlite3_blob *blob = nullptr;
+    const int rc = sqlite3_blob_open(db_, "main", "sales", "details", row, 0, &blob);
+    std::optional<qint64> size;
+    if (rc == SQLITE_OK)
+        size = sqlite3_blob_bytes(blob);
+    sqlite3_blob_close(blob);
+    if (rc == SQLITE_OK || !rowExists(row))
+        return size;
+    fail(QStringLiteral("cannot read or write the database"));
+}
+
 bool StandinDatabase::rowExists(qint32 row) const
 {
     Statement s(*this, "SELECT 1 FROM sales WHERE row = ?");

@@ -63,6 +63,8 @@ public:
     // Adds count empty-detailed records in one transaction (for benchmarks).
     void addRecords(qint64 count, const QByteArray &detailsUtf8);
     std::optional<QByteArray> details(qint32 row) const;
+    // How many bytes the Details of row hold, found without reading them.
+    std::optional<qint64> detailsSize(qint32 row) const;
     bool rowExists(qint32 row) const;
     // False when the row does not exist.
     bool setDetails(qint32 row, const QByteArray &detailsUtf8);

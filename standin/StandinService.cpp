@@ -274,25 +274,29 @@ std::optional<QByteArray> SalesListObject::crossingDetails(qint16 field, qint32 
         refuse(protocol::NoSuchFieldError, QStringLiteral("there is no field %1").arg(field));
         return std::nullopt;
     }
-    std::optional<QByteArray> details = db->details(row);
-    if (!details) {
+    // The size first: a text that cannot cross is refused without reading it.
+    const std::optional<qint64> size = db->detailsSize(row);
+    std::optional<QByteArray> details;
+    if (size && *size <= inlineLimit)
+        details = db->details(row);
+    if (!size || (*size <= inlineLimit && !details)) {
         refuse(protocol::NoSuchRowError, QStringLiteral("there is no record at row %1").arg(row));
         return std::nullopt;
     }
-    if (details->size() > protocol::MaxTextBytes) {
+    if (*size > protocol::MaxTextBytes) {
         refuse(protocol::TextTooLargeError,
                QStringLiteral("the Details text of row %1 is %2, more than the %3 that can cross the bus within "
                               "the call limit")
                    .arg(row)
-                   .arg(protocol::sizeText(details->size()), protocol::sizeText(protocol::MaxTextBytes)));
+                   .arg(protocol::sizeText(*size), protocol::sizeText(protocol::MaxTextBytes)));
         return std::nullopt;
     }
-    if (details->size() > inlineLimit) {
+    if (*size > inlineLimit) {
         refuse(protocol::TextByDescriptorError,
                QStringLiteral("the Details text of row %1 is %2, more than the %3 that GetField carries: read it "
                               "with GetFieldByDescriptor")
                    .arg(row)
-                   .arg(protocol::sizeText(details->size()), protocol::sizeText(inlineLimit)));
+                   .arg(protocol::sizeText(*size), protocol::sizeText(inlineLimit)));
         return std::nullopt;
     }
     if (const QString problem = protocol::utf8CrossingProblem(*details); !problem.isEmpty()) {

@@ -110,6 +110,9 @@ public:
     {
         const QString member = QStringLiteral("SetField");
         const QString change = QStringLiteral("the Details field was changed");
+        // Every UTF-16 unit takes at least one byte of UTF-8.
+        if (text.size() > protocol::MaxTextBytes)
+            throw tooLarge(member, text.size());
         if (text.size() > protocol::InlineTextBytes / 3 && channel_->canPassDescriptors()) {
             const QByteArray utf8 = text.toUtf8();
             if (utf8.size() > protocol::InlineTextBytes)
@@ -127,6 +130,14 @@ public:
     }
 
 private:
+    static Failure tooLarge(const QString &member, qint64 atLeast)
+    {
+        return Failure(Failure::InvalidCall,
+                       QStringLiteral("Invalid procedure call or argument (%1: the text is %2 or more, more than the %3 "
+                                      "that can cross to ACT!; it was not sent to ACT!)")
+                           .arg(member, protocol::sizeText(atLeast), protocol::sizeText(protocol::MaxTextBytes)));
+    }
+
     // A text too long for a message comes as a descriptor of a file.
     QString bigField(const QString &member, const QVariantList &args, qint32 &row)
     {
@@ -153,12 +164,9 @@ private:
     qint32 setBigField(const QString &member, const QString &change, qint16 field, qint32 &row, const QString &text,
                        const QByteArray &utf8)
     {
-        BusChannel::checkCrossing(member, text);
         if (utf8.size() > protocol::MaxTextBytes)
-            throw Failure(Failure::InvalidCall,
-                          QStringLiteral("Invalid procedure call or argument (%1: the text is %2, more than the %3 "
-                                         "that can cross to ACT!; it was not sent to ACT!)")
-                              .arg(member, protocol::sizeText(utf8.size()), protocol::sizeText(protocol::MaxTextBytes)));
+            throw tooLarge(member, utf8.size());
+        BusChannel::checkCrossing(member, text);
         QString problem;
         const QDBusUnixFileDescriptor descriptor = protocol::textDescriptor(utf8, &problem);
         if (!descriptor.isValid())

@@ -2,10 +2,13 @@
 // the session bus.
 
 #include "host/dbus/BusProtocol.h"
+#include "host/dbus/BusTexts.h"
 #include "host/dbus/DBusHost.h"
 #include "tests/host/StandinProcess.h"
 
+#include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
@@ -13,6 +16,9 @@
 
 #include <chrono>
 #include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using host::Failure;
 using host::dbus::DBusHostFactory;
@@ -112,6 +118,11 @@ private Q_SLOTS:
     void resultConversion();
     void wrongAnswers_data();
     void wrongAnswers();
+    void bigTexts_data();
+    void bigTexts();
+    void tooLargeTextsAreRefusedAtOnce();
+    void descriptorsTheStandinRefuses_data();
+    void descriptorsTheStandinRefuses();
 
 private:
     QString db() const { return dir_->filePath(QStringLiteral("act.db")); }
@@ -1143,6 +1154,153 @@ void TestDBusHost::wrongAnswers()
     thread.quit();
     thread.wait();
     QCOMPARE(got, failure);
+}
+
+void TestDBusHost::bigTexts_data()
+{
+    QTest::addColumn<QString>("text");
+    const qsizetype limit = protocol::InlineTextBytes;
+    QTest::newRow("the longest inline text") << QString(limit, QLatin1Char('a'));
+    QTest::newRow("one byte more") << QString(limit + 1, QLatin1Char('b'));
+    // A character of four bytes that straddles the limit.
+    QTest::newRow("a character across the limit")
+        << QString(limit - 2, QLatin1Char('c')) + QString::fromUtf8("\xF0\x9F\x98\x80") + QStringLiteral("end");
+    QString mixed;
+    while (mixed.size() < 3 * 1024 * 1024)
+        mixed += QString::fromUtf8("Call back \xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80\r\n\t[[x]] ");
+    QTest::newRow("3 MiB of mixed scripts") << mixed;
+}
+
+void TestDBusHost::bigTexts()
+{
+    QFETCH(QString, text);
+    makeDatabase();
+    {
+        ServingStandin standin;
+        QVERIFY(standin.start({db()}));
+        DBusHostFactory host;
+        auto sales = salesList(host);
+        qint32 row = 1;
+        QString sent = text;
+        QCOMPARE(sales->SetField(host::DetailsField, row, sent), 0);
+        QCOMPARE(row, 1);
+        QVERIFY(sent == text);
+        const QString back = sales->GetField(host::DetailsField, row);
+        QCOMPARE(back.size(), text.size());
+        QVERIFY(back == text);
+        // The other record is untouched.
+        row = 0;
+        QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+    }
+    QVERIFY(storedDetails(1) == text.toUtf8());
+    // A big text the command line stored reads back whole too.
+    QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("-")}, text.toUtf8()).out, QByteArray("2\n"));
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    qint32 row = 2;
+    QVERIFY(salesList(host)->GetField(host::DetailsField, row) == text);
+}
+
+void TestDBusHost::tooLargeTextsAreRefusedAtOnce()
+{
+    makeDatabase();
+    const QByteArray huge(protocol::MaxTextBytes + 1, 'h');
+    QCOMPARE(runStandin({QStringLiteral("add"), db(), QStringLiteral("-")}, huge).out, QByteArray("2\n"));
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+    DBusHostFactory host;
+    auto sales = salesList(host);
+
+    // Reading it: the host's own refusal, an automation error, long before
+    // the call limit; the host is still there afterwards.
+    QElapsedTimer clock;
+    clock.start();
+    qint32 row = 2;
+    QString description;
+    QCOMPARE(failureOf([&] { sales->GetField(host::DetailsField, row); }, &description), 440);
+    QVERIFY2(clock.elapsed() < protocol::CallTimeoutMs / 2, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(description.contains(QLatin1String("256.0 MiB")) && description.contains(QLatin1String("row 2")),
+             qPrintable(description));
+    row = 0;
+    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+
+    // Writing one: refused before anything is sent.
+    QString text = QString::fromLatin1(huge);
+    row = 0;
+    clock.start();
+    QCOMPARE(failureOf([&] { sales->SetField(host::DetailsField, row, text); }, &description), 5);
+    QVERIFY2(clock.elapsed() < protocol::CallTimeoutMs / 2, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY2(description.contains(QLatin1String("not sent")), qPrintable(description));
+    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+}
+
+void TestDBusHost::descriptorsTheStandinRefuses_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("errorName");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("a pipe") << "pipe" << protocol::InvalidArgumentError << "not a file";
+    QTest::newRow("a file beyond the limit") << "sparse" << protocol::TextTooLargeError << "more than";
+    QTest::newRow("not UTF-8") << "latin1" << protocol::InvalidArgumentError << "not valid UTF-8";
+    QTest::newRow("a NUL") << "nul" << protocol::InvalidArgumentError << "NUL";
+    QTest::newRow("an encoded surrogate") << "surrogate" << protocol::InvalidArgumentError << "not valid UTF-8";
+}
+
+void TestDBusHost::descriptorsTheStandinRefuses()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, errorName);
+    QFETCH(QString, why);
+    makeDatabase();
+    ServingStandin standin;
+    QVERIFY(standin.start({db()}));
+
+    int fd = -1;
+    int pipeEnds[2] = {-1, -1};
+    const QString file = dir_->filePath(QStringLiteral("text"));
+    const auto fileWith = [&](const QByteArray &bytes) {
+        QFile f(file);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return -1;
+        f.close();
+        return ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+    };
+    if (kind == u"pipe") {
+        // Nobody ever writes to it: reading it would block for ever.
+        QCOMPARE(::pipe(pipeEnds), 0);
+        fd = pipeEnds[0];
+    } else if (kind == u"sparse") {
+        fd = fileWith(QByteArray());
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        QVERIFY(f.resize(protocol::MaxTextBytes + 1));
+    } else if (kind == u"latin1") {
+        fd = fileWith("R\xE9sum\xE9");
+    } else if (kind == u"nul") {
+        fd = fileWith(QByteArray("before\0after", 12));
+    } else {
+        fd = fileWith("\xED\xA0\x80 half of a pair");
+    }
+    QVERIFY(fd >= 0);
+    const QDBusUnixFileDescriptor descriptor(fd); // takes a duplicate
+
+    QDBusMessage call = QDBusMessage::createMethodCall(protocol::Service, protocol::SalesPath,
+                                                       protocol::SalesListInterface,
+                                                       QStringLiteral("SetFieldByDescriptor"));
+    call.setArguments({QVariant::fromValue<qint16>(host::DetailsField), QVariant::fromValue<qint32>(0),
+                       QVariant::fromValue(descriptor)});
+    QElapsedTimer clock;
+    clock.start();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, protocol::CallTimeoutMs);
+    QVERIFY2(clock.elapsed() < protocol::CallTimeoutMs / 2, qPrintable(QString::number(clock.elapsed())));
+    QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+    QCOMPARE(reply.errorName(), errorName);
+    QVERIFY2(reply.errorMessage().contains(why), qPrintable(reply.errorMessage()));
+    ::close(fd);
+    if (pipeEnds[1] >= 0)
+        ::close(pipeEnds[1]);
+    QCOMPARE(storedDetails(0), QByteArray("first"));
 }
 
 QTEST_GUILESS_MAIN(TestDBusHost)
