@@ -24,7 +24,9 @@
 //          its window is withdrawn (UnmapNotify). The answer comes from the
 //          program's event loop, after the events queued before it (the
 //          window's first expose among them), so the program is taking input.
-// The next launch starts only once the program has ended.
+// The next launch starts only once the program has ended. Its peak memory is
+// the largest resident set the kernel saw it use in its whole life, taken
+// when it has ended (wait4).
 
 #include "host/dbus/BusProtocol.h"
 
@@ -47,6 +49,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -94,6 +97,7 @@ bool ended(pid_t pid)
 struct Launch {
     double shownMs = 0;
     double readyMs = 0;
+    double peakMiB = 0;
     QString title;
     int width = 0;
     int height = 0;
@@ -277,22 +281,25 @@ private:
 
 // Waits for the launched program to end after its window was closed; ends
 // it by force, and says so, if it does not.
-void awaitEnd(pid_t pid, const QString &name)
+// Gives its peak resident memory in MiB.
+double awaitEnd(pid_t pid, const QString &name)
 {
     QDeadlineTimer deadline(10000);
     int status = 0;
-    while (waitpid(pid, &status, WNOHANG) != pid) {
+    rusage usage{};
+    while (wait4(pid, &status, WNOHANG, &usage) != pid) {
         if (deadline.hasExpired()) {
             std::fprintf(stderr, "bench_launch: %s did not end when its window was closed; killed\n",
                          qPrintable(name));
             kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return;
+            wait4(pid, &status, 0, &usage);
+            return double(usage.ru_maxrss) / 1024.0;
         }
         QThread::msleep(2);
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
         fail(QStringLiteral("%1 ended with status %2").arg(name).arg(status));
+    return double(usage.ru_maxrss) / 1024.0; // ru_maxrss is in KiB
 }
 
 // A program under test: how to start it, and what it measured.
@@ -504,7 +511,7 @@ int benchmark(int argc, char *argv[])
             fail(QStringLiteral("%1 showed a window titled \"%2\", not its main window \"%3\"")
                      .arg(program.name, launch->title, program.title));
         }
-        awaitEnd(pid, program.name);
+        launch->peakMiB = awaitEnd(pid, program.name);
         if (counted)
             program.launches.push_back(*launch);
         // Lets the stand-in settle after the program's bus connection went.
@@ -529,16 +536,18 @@ int benchmark(int argc, char *argv[])
                 qPrintable(binDir), qPrintable(buildType(binDir)), runs, display.constData());
     std::printf("%-16s %-9s %-8s %9s %9s %9s %9s %9s\n", "program", "window", "ms", "median", "p25", "p75", "min",
                 "max");
-    Summary figures[2][2];
+    Summary figures[2][3];
     int row = 0;
     for (const Program *program : {&pennaroc, &bare}) {
-        std::vector<double> shown, ready;
+        std::vector<double> shown, ready, peak;
         for (const Launch &launch : program->launches) {
             shown.push_back(launch.shownMs);
             ready.push_back(launch.readyMs);
+            peak.push_back(launch.peakMiB);
         }
         figures[row][0] = summarise(shown);
         figures[row][1] = summarise(ready);
+        figures[row][2] = summarise(peak);
         const QString size = QStringLiteral("%1x%2").arg(program->launches.front().width).arg(program->launches.front().height);
         for (int column = 0; column < 2; ++column) {
             const Summary &s = figures[row][column];
@@ -550,6 +559,8 @@ int benchmark(int argc, char *argv[])
     }
     std::printf("\nratio of medians, Pennaroc / bare: shown %.2f, ready %.2f\n",
                 figures[0][0].median / figures[1][0].median, figures[0][1].median / figures[1][1].median);
+    std::printf("peak memory (largest resident set), median MiB: Pennaroc %.1f, bare %.1f; ratio %.2f\n",
+                figures[0][2].median, figures[1][2].median, figures[0][2].median / figures[1][2].median);
     return 0;
 }
 
