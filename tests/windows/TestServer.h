@@ -23,7 +23,7 @@ public:
     // The counts of objects and references start from what the server holds
     // now: a test program that ended without releasing its own (one that
     // crashed) leaves them to the server for good.
-    Control() : control_(host_.createObject(ControlProgId))
+    Control() : control_(firstObject(host_))
     {
         control_->call(L"Reset");
         liveBefore_ = control_->call(L"LiveObjects").toInt32();
@@ -93,6 +93,23 @@ public:
     }
 
 private:
+    // Wine gives a server it starts only a few seconds to register its
+    // classes, and then answers "class not registered" (429); the first
+    // start of the server in a new prefix, on a busy machine, can take
+    // longer. The control waits for it.
+    static std::unique_ptr<host::com::Dispatch> firstObject(host::com::Host &host)
+    {
+        for (int attempt = 1;; ++attempt) {
+            try {
+                return host.createObject(ControlProgId);
+            } catch (const host::com::Error &error) {
+                if (error.number() != 429 || attempt == 10)
+                    throw;
+                Sleep(1000);
+            }
+        }
+    }
+
     host::com::Host host_;
     std::unique_ptr<host::com::Dispatch> control_;
     std::int32_t liveBefore_ = 0;
