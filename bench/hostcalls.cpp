@@ -62,6 +62,26 @@ bool waitForService(bool present)
     return true;
 }
 
+// Serves db with the stand-in at path standin, current record 0.
+bool startServing(QProcess &serve, const QString &standin, const QString &db)
+{
+    serve.setProcessChannelMode(QProcess::ForwardedChannels);
+    serve.start(standin, {QStringLiteral("serve"), db, QStringLiteral("--current"), QStringLiteral("0")});
+    if (serve.waitForStarted() && waitForService(true))
+        return true;
+    std::fprintf(stderr, "bench_hostcalls: act-standin did not start\n");
+    return false;
+}
+
+// The Sales/Opportunity list of the open database, reached as the program
+// reaches it.
+std::shared_ptr<host::SalesList> salesListOf(host::dbus::DBusHostFactory &host)
+{
+    auto app = host.createAppObject();
+    app->OpenFile(QString());
+    return app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -93,17 +113,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "built %lld records in %lld ms\n", records, build.elapsed());
 
         QProcess serve;
-        serve.setProcessChannelMode(QProcess::ForwardedChannels);
-        serve.start(standin, {QStringLiteral("serve"), db, QStringLiteral("--current"), QStringLiteral("0")});
-        if (!serve.waitForStarted() || !waitForService(true)) {
-            std::fprintf(stderr, "bench_hostcalls: act-standin did not start\n");
+        if (!startServing(serve, standin, db))
             return 1;
-        }
-
         host::dbus::DBusHostFactory host;
-        auto app = host.createAppObject();
-        app->OpenFile(QString());
-        auto sales = app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+        const auto sales = salesListOf(host);
         QRandomGenerator random(42);
         std::vector<qint32> rows(size_t(calls) + 50);
         for (qint32 &r : rows)
@@ -157,16 +170,10 @@ int main(int argc, char **argv)
             filler.addRecord(big);
         }
         QProcess serve;
-        serve.setProcessChannelMode(QProcess::ForwardedChannels);
-        serve.start(standin, {QStringLiteral("serve"), db, QStringLiteral("--current"), QStringLiteral("0")});
-        if (!serve.waitForStarted() || !waitForService(true)) {
-            std::fprintf(stderr, "bench_hostcalls: act-standin did not start\n");
+        if (!startServing(serve, standin, db))
             return 1;
-        }
         host::dbus::DBusHostFactory host;
-        auto app = host.createAppObject();
-        app->OpenFile(QString());
-        auto sales = app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+        const auto sales = salesListOf(host);
         const QString bigText = QString::fromUtf8(big);
         const auto many = [&](const std::function<void(int)> &call) {
             std::vector<double> ms;

@@ -491,26 +491,6 @@ qint64 StandinDatabase::recordCount() const
     return s.step() ? s.integer(0) : 0;
 }
 
-QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviews(qint64 previewBytes) const
-{
-    QList<RecordPreview> result;
-    Statement s(*this, "SELECT row, CAST(substr(CAST(details AS BLOB), 1, ?) AS BLOB) FROM sales ORDER BY row");
-    // Up to three more bytes, so that a character cut at the limit can be
-    // dropped whole rather than shown as a replacement mark.
-    s.bind(1, previewBytes + 3);
-    while (s.step()) {
-        QByteArray bytes = s.bytes(1);
-        if (bytes.size() > previewBytes) {
-            qsizetype end = qsizetype(previewBytes);
-            while (end > 0 && (uchar(bytes.at(end)) & 0xC0) == 0x80)
-                --end;
-            bytes.truncate(end);
-        }
-        result.append(RecordPreview{qint32(s.integer(0)), QString::fromUtf8(bytes)});
-    }
-    return result;
-}
-
 qint32 StandinDatabase::currentRow() const
 {
     Statement s(*this, "SELECT value FROM state WHERE key = 'current_row'");
@@ -728,12 +708,17 @@ QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviewsFrom(qint32
 {
     // The keys come from the table's tree alone; each text is read while the
     // query is still open, in the same read transaction.
-    QList<RecordPreview> result;
     Statement s(*this, "SELECT row FROM sales WHERE row >= ? ORDER BY row LIMIT ?");
     s.bind(1, fromRow).bind(2, count);
+    return previewsOfRows(s, previewBytes);
+}
+
+QList<StandinDatabase::RecordPreview> StandinDatabase::previewsOfRows(Statement &rows, qint64 previewBytes) const
+{
+    QList<RecordPreview> result;
     PreviewReader reader(db_, previewBytes);
-    while (s.step()) {
-        RecordPreview preview{qint32(s.integer(0)), QString()};
+    while (rows.step()) {
+        RecordPreview preview{qint32(rows.integer(0)), QString()};
         if (reader.read(preview.row, &preview.details) != SQLITE_OK)
             fail(QStringLiteral("cannot read record %1").arg(preview.row));
         result.append(preview);
@@ -744,17 +729,9 @@ QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviewsFrom(qint32
 QList<StandinDatabase::RecordPreview> StandinDatabase::recordPreviewsAt(qint64 position, qint64 count,
                                                                          qint64 previewBytes) const
 {
-    QList<RecordPreview> result;
     Statement s(*this, "SELECT row FROM sales ORDER BY row LIMIT ? OFFSET ?");
     s.bind(1, count).bind(2, position);
-    PreviewReader reader(db_, previewBytes);
-    while (s.step()) {
-        RecordPreview preview{qint32(s.integer(0)), QString()};
-        if (reader.read(preview.row, &preview.details) != SQLITE_OK)
-            fail(QStringLiteral("cannot read record %1").arg(preview.row));
-        result.append(preview);
-    }
-    return result;
+    return previewsOfRows(s, previewBytes);
 }
 
 qint64 StandinDatabase::recordsBefore(qint32 row) const

@@ -69,13 +69,12 @@ public:
     // False when the row does not exist.
     bool setDetails(qint32 row, const QByteArray &detailsUtf8);
     qint64 recordCount() const;
-    // Every record in row order, with at most previewBytes bytes of its
-    // Details (whole characters only), for showing in a list.
+    // A record with the first bytes of its Details (whole characters
+    // only), for showing in a list.
     struct RecordPreview {
         qint32 row;
         QString details;
     };
-    QList<RecordPreview> recordPreviews(qint64 previewBytes) const;
 
     qint32 currentRow() const;
     void setCurrentRow(qint32 row);
@@ -116,6 +115,8 @@ public:
 
 private:
     class Statement;
+    // The previews of the rows a statement yields (row in its column 0).
+    QList<RecordPreview> previewsOfRows(Statement &rows, qint64 previewBytes) const;
     void exec(const char *sql) const;
     [[noreturn]] void fail(const QString &what) const;
 
