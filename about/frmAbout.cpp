@@ -96,7 +96,8 @@ void frmAbout::fitLabels()
     // needs more room, a label grows to the right, within the window, so
     // that no text is cut.
     const int margin = px(240);
-    for (QLabel *label : {lblTitle, lblVersion, lblCopyright, lblFreeware, lblProblem, static_cast<QLabel *>(lblMail)}) {
+    QWidget *const labels[] = {lblTitle, lblVersion, lblCopyright, lblFreeware, lblProblem, lblMail};
+    for (QWidget *label : labels) {
         const int needed = label->sizeHint().width();
         if (needed > label->width())
             label->resize(qMin(needed, width() - margin - label->x()), label->height());

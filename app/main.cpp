@@ -10,6 +10,7 @@
 #endif
 #include "platform/QtPlatformServices.h"
 #include "platform/QtTranslations.h"
+#include "platform/WindowFont.h"
 
 #include <QApplication>
 
@@ -19,7 +20,10 @@ int main(int argc, char *argv[])
     if (app::asksForHelpOrVersion(argc, argv))
         return app::printHelpOrVersion(argc, argv);
 
+    // Read while the application object connects to the display.
+    platform::FontConfigurationLoader fonts;
     QApplication application(argc, argv);
+    fonts.wait();
     QApplication::setApplicationName(product::applicationTitle());
     QApplication::setApplicationVersion(product::versionText());
     // The setting names its file itself, so the maker's name moves nothing.

@@ -58,21 +58,38 @@ QAccessibleInterface *linkAccessibleFactory(const QString &className, QObject *o
 
 } // namespace
 
-LinkLabel::LinkLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
+LinkLabel::LinkLabel(const QString &text, QWidget *parent) : QWidget(parent), text_(text)
 {
     static const bool factoryInstalled = [] {
         QAccessible::installFactory(&linkAccessibleFactory);
         return true;
     }();
     Q_UNUSED(factoryInstalled);
-    setTextFormat(Qt::PlainText);
     setFocusPolicy(Qt::TabFocus);
     setCursor(Qt::PointingHandCursor);
 }
 
+void LinkLabel::setAlignment(Qt::Alignment alignment)
+{
+    if (alignment == alignment_)
+        return;
+    alignment_ = alignment;
+    update();
+}
+
+int LinkLabel::drawFlags() const
+{
+    return int(QStyle::visualAlignment(layoutDirection(), alignment_));
+}
+
+QSize LinkLabel::sizeHint() const
+{
+    return fontMetrics().size(Qt::TextSingleLine, text_).grownBy(contentsMargins());
+}
+
 QRect LinkLabel::textRect() const
 {
-    return style()->itemTextRect(fontMetrics(), contentsRect(), alignment(), isEnabled(), text());
+    return style()->itemTextRect(fontMetrics(), contentsRect(), drawFlags(), isEnabled(), text_);
 }
 
 void LinkLabel::activate()
@@ -87,13 +104,13 @@ void LinkLabel::mousePressEvent(QMouseEvent *event)
         event->accept();
         return;
     }
-    QLabel::mousePressEvent(event);
+    QWidget::mousePressEvent(event);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
 {
     if (event->button() != Qt::LeftButton) {
-        QLabel::mouseReleaseEvent(event);
+        QWidget::mouseReleaseEvent(event);
         return;
     }
     // Only a press and release both over the label is a click.
@@ -122,12 +139,13 @@ void LinkLabel::keyPressEvent(QKeyEvent *event)
     default:
         break;
     }
-    QLabel::keyPressEvent(event);
+    QWidget::keyPressEvent(event);
 }
 
-void LinkLabel::paintEvent(QPaintEvent *event)
+void LinkLabel::paintEvent(QPaintEvent *)
 {
-    QLabel::paintEvent(event);
+    QPainter painter(this);
+    style()->drawItemText(&painter, contentsRect(), drawFlags(), palette(), isEnabled(), text_, foregroundRole());
     if (!hasFocus())
         return;
     // The classic focus frame: dotted, in the text's colour, around the
@@ -135,7 +153,6 @@ void LinkLabel::paintEvent(QPaintEvent *event)
     const QRect frame = textRect().adjusted(-1, 0, 1, 0) & rect();
     if (frame.isEmpty())
         return;
-    QPainter painter(this);
     QPen pen(palette().color(foregroundRole()), 1, Qt::DotLine);
     pen.setCosmetic(true);
     painter.setPen(pen);

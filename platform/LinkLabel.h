@@ -3,7 +3,7 @@
 // A label that acts as a link: the web-site link of the main window and the
 // mail link of the About box.
 
-#include <QLabel>
+#include <QWidget>
 
 namespace platform {
 
@@ -13,10 +13,19 @@ namespace platform {
 // a dotted frame around its text while it has the focus. Assistive
 // technology sees a link, named by its text, with a press action that
 // activates it as a click does.
-class LinkLabel : public QLabel {
+//
+// It draws its one line of plain text itself, as a plain label does: a
+// label that takes the focus would build a whole text document for it,
+// which costs the main window more than a millisecond of its start.
+class LinkLabel : public QWidget {
     Q_OBJECT
 public:
     explicit LinkLabel(const QString &text, QWidget *parent = nullptr);
+
+    QString text() const { return text_; }
+    Qt::Alignment alignment() const { return alignment_; }
+    void setAlignment(Qt::Alignment alignment);
+    QSize sizeHint() const override;
 
     // Where the text is drawn, in the label's own coordinates.
     QRect textRect() const;
@@ -35,6 +44,10 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    int drawFlags() const;
+
+    QString text_;
+    Qt::Alignment alignment_ = Qt::AlignLeft | Qt::AlignVCenter;
     bool pressed_ = false;
 };
 

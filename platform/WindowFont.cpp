@@ -2,6 +2,10 @@
 
 #include <QStringList>
 
+#ifdef PENNAROC_HAVE_FONTCONFIG
+#include <fontconfig/fontconfig.h>
+#endif
+
 namespace platform {
 
 QFont windowFont(qreal points, bool bold, bool underline)
@@ -16,6 +20,26 @@ QFont windowFont(qreal points, bool bold, bool underline)
     face.setBold(bold);
     face.setUnderline(underline);
     return face;
+}
+
+FontConfigurationLoader::FontConfigurationLoader()
+{
+#ifdef PENNAROC_HAVE_FONTCONFIG
+    // Qt's font database starts from the same default configuration: once
+    // it is loaded here, Qt finds it in place instead of reading it again.
+    thread_ = std::thread([] { FcInit(); });
+#endif
+}
+
+FontConfigurationLoader::~FontConfigurationLoader()
+{
+    wait();
+}
+
+void FontConfigurationLoader::wait()
+{
+    if (thread_.joinable())
+        thread_.join();
 }
 
 } // namespace platform

@@ -4,7 +4,7 @@
 # The Debian packages the build, the tests and the demo need.
 PENNAROC_PACKAGES=(
   cmake ninja-build g++ pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libsqlite3-dev libfontconfig-dev
   dbus dbus-x11 xvfb xauth xdotool x11-utils imagemagick xdg-utils
   desktop-file-utils shared-mime-info libfile-mimeinfo-perl
   fonts-urw-base35 qt6-translations-l10n

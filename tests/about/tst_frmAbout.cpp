@@ -1,4 +1,5 @@
 #include "about/frmAbout.h"
+#include "platform/LinkLabel.h"
 #include "tests/support/ScriptedPlatform.h"
 
 #include <QApplication>
@@ -135,23 +136,26 @@ void TestFrmAbout::controls()
     frmAbout box(desktop_);
     auto *control = box.findChild<QWidget *>(name);
     QVERIFY(control);
+    const bool isLabel = qobject_cast<QLabel *>(control) || qobject_cast<platform::LinkLabel *>(control);
     if (geometry.isValid()) {
         QCOMPARE(control->pos(), geometry.topLeft());
         QCOMPARE(control->height(), geometry.height());
         // A label may grow to the right to fit this desktop's font.
-        if (qobject_cast<QLabel *>(control))
+        if (isLabel)
             QVERIFY(control->width() >= geometry.width());
         else
             QCOMPARE(control->width(), geometry.width());
     }
     // No text is cut, and nothing reaches past the window's right edge.
-    const int needed = qobject_cast<QLabel *>(control)
+    const int needed = isLabel
         ? control->sizeHint().width()
         : control->fontMetrics().horizontalAdvance(text);
     QVERIFY2(needed <= control->width(), qPrintable(QString::number(needed)));
     QVERIFY(control->geometry().right() < box.width());
     if (auto *button = qobject_cast<QPushButton *>(control))
         QCOMPARE(button->text(), text);
+    else if (auto *link = qobject_cast<platform::LinkLabel *>(control))
+        QCOMPARE(link->text(), text);
     else
         QCOMPARE(qobject_cast<QLabel *>(control)->text(), text);
 }

@@ -5,6 +5,7 @@
 #include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QImage>
+#include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -21,6 +22,8 @@ private Q_SLOTS:
     void activation_data();
     void activation();
     void takesTheFocusByTabOnly();
+    void drawnAsAPlainLabel_data();
+    void drawnAsAPlainLabel();
     void focusFrameAroundTheText();
     void accessibleLink_data();
     void accessibleLink();
@@ -120,6 +123,37 @@ void TestLinkLabel::takesTheFocusByTabOnly()
     QTest::keyClick(link, Qt::Key_Backtab);
     QCOMPARE(QApplication::focusWidget(), before);
     QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
+}
+
+void TestLinkLabel::drawnAsAPlainLabel_data()
+{
+    QTest::addColumn<int>("alignment");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("top left") << int(Qt::AlignLeft | Qt::AlignTop) << true;
+    QTest::newRow("centred") << int(Qt::AlignCenter) << true;
+    QTest::newRow("right, disabled") << int(Qt::AlignRight | Qt::AlignVCenter) << false;
+}
+
+// Without the focus, the link looks exactly like a label with its text,
+// font, place and alignment, and its size hint is the label's.
+void TestLinkLabel::drawnAsAPlainLabel()
+{
+    QFETCH(int, alignment);
+    QFETCH(bool, enabled);
+    auto *label = new QLabel(link->text(), window.get());
+    label->setTextFormat(Qt::PlainText);
+    for (QWidget *w : {static_cast<QWidget *>(link), static_cast<QWidget *>(label)}) {
+        w->setGeometry(QRect(4, 36, 160, 17));
+        w->setFont(platform::windowFont(8.25, false, true));
+        w->setEnabled(enabled);
+    }
+    link->setAlignment(Qt::Alignment(alignment));
+    label->setAlignment(Qt::Alignment(alignment));
+    QCOMPARE(link->alignment(), Qt::Alignment(alignment));
+    label->show();
+    before->setFocus();
+    QCOMPARE(link->grab().toImage(), label->grab().toImage());
+    QCOMPARE(link->sizeHint(), label->sizeHint());
 }
 
 void TestLinkLabel::focusFrameAroundTheText()
