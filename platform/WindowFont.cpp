@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <system_error>
+
 #ifdef PENNAROC_HAVE_FONTCONFIG
 #include <fontconfig/fontconfig.h>
 #endif
@@ -27,7 +29,11 @@ FontConfigurationLoader::FontConfigurationLoader()
 #ifdef PENNAROC_HAVE_FONTCONFIG
     // Qt's font database starts from the same default configuration: once
     // it is loaded here, Qt finds it in place instead of reading it again.
-    thread_ = std::thread([] { FcInit(); });
+    try {
+        thread_ = std::thread([] { FcInit(); });
+    } catch (const std::system_error &) {
+        // No thread to spare: Qt reads the configuration itself, later.
+    }
 #endif
 }
 
