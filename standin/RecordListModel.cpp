@@ -57,6 +57,7 @@ void RecordListModel::reload()
     beginResetModel();
     pages_.clear();
     span_ = StandinDatabase::RecordSpan();
+    const auto held = service_.lock();
     if (const StandinDatabase *db = service_.database()) {
         try {
             span_ = db->recordSpan();
@@ -84,6 +85,7 @@ int RecordListModel::indexOf(qint32 record) const
         return -1;
     if (contiguous())
         return record < rows_ ? int(record) : -1;
+    const auto held = service_.lock();
     const StandinDatabase *db = service_.database();
     if (!db)
         return -1;
@@ -101,6 +103,7 @@ int RecordListModel::indexOf(qint32 record) const
 bool RecordListModel::detailsWritten(qint32 record)
 {
     const int index = indexOf(record);
+    const auto held = service_.lock();
     if (index < 0 || !service_.database())
         return false;
     // A kept page gets the new text; any other reads it when it is shown.
@@ -191,6 +194,7 @@ const RecordListModel::Page &RecordListModel::page(qint64 number) const
     }
     Page read{number, {}};
     const qint64 first = number * PageSize;
+    const auto held = service_.lock();
     if (const StandinDatabase *db = service_.database()) {
         try {
             const QList<StandinDatabase::RecordPreview> previews = contiguous()

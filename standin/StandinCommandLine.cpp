@@ -280,8 +280,10 @@ int commandServe(int argc, char **argv, const WindowMaker &makeWindow)
     QString error;
     if (!service.start(&error))
         return refuse(error);
-    if (storeCurrentIn)
+    if (storeCurrentIn) {
+        const auto held = service.lock();
         storeCurrentIn->setCurrentRow(options.currentRow);
+    }
     // Made after the service and so gone before it.
     std::unique_ptr<QObject> window;
     if (withWindow)

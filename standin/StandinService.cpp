@@ -54,6 +54,15 @@ StandinService::~StandinService()
         bus_.unregisterObject(path);
     for (qint16 view = protocol::FirstView; view <= protocol::LastView; ++view)
         bus_.unregisterObject(protocol::ViewPathPrefix + QString::number(view));
+    if (objects_.empty())
+        return;
+    // A call the bus library handed to an object before it was unregistered
+    // may still wait on the bus thread: it runs now, with the service still
+    // here. After it no event is left for the objects, and none can come.
+    QThread *busThread = objects_.front()->thread();
+    if (busThread != QThread::currentThread() && busThread->isRunning())
+        QMetaObject::invokeMethod(objects_.front().get(), [] {}, Qt::BlockingQueuedConnection);
+    objects_.clear();
 }
 
 bool StandinService::start(QString *error)
@@ -62,12 +71,20 @@ bool StandinService::start(QString *error)
         *error = QStringLiteral("cannot reach the session bus: %1").arg(bus_.lastError().message());
         return false;
     }
-    const auto exportObject = [this, error](const QString &path, std::unique_ptr<QObject> object) {
-        if (!bus_.registerObject(path, object.get(),
-                                 QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals)) {
+    // The thread the bus library receives on (its connection interface
+    // lives there).
+    QThread *busThread = bus_.interface() ? bus_.interface()->thread() : nullptr;
+    const auto exportObject = [this, error, busThread](const QString &path, std::unique_ptr<QObject> object) {
+        // Slots only: the event control's Event signal is sent as a message
+        // of its own (raiseEvent).
+        if (!bus_.registerObject(path, object.get(), QDBusConnection::ExportAllSlots)) {
             *error = QStringLiteral("cannot export %1 on the session bus").arg(path);
             return false;
         }
+        // With what the bus library made for it; nobody can call it before
+        // the service name is taken below.
+        if (busThread)
+            object->moveToThread(busThread);
         objects_.push_back(std::move(object));
         return true;
     };
@@ -109,6 +126,7 @@ void StandinService::raiseEvent(qint16 id, const QVariantList &args)
 
 void StandinService::select(qint32 row)
 {
+    const auto held = lock();
     if (!db_)
         throw DatabaseError(QStringLiteral("no database is open"));
     if (row != -1 && !db_->rowExists(row))
@@ -122,6 +140,7 @@ void StandinService::select(qint32 row)
 
 void StandinService::openDatabase(const QString &path)
 {
+    const auto held = lock();
     auto next = std::make_unique<StandinDatabase>(path);
     closeDatabase();
     db_ = std::move(next);
@@ -131,6 +150,7 @@ void StandinService::openDatabase(const QString &path)
 
 void StandinService::closeDatabase()
 {
+    const auto held = lock();
     if (!db_)
         return;
     db_.reset();
@@ -141,20 +161,35 @@ void StandinService::closeDatabase()
 
 void StandinService::releaseName()
 {
-    if (nameReleased_)
+    if (nameReleased_.exchange(true))
         return;
-    nameReleased_ = true;
     // A blocking call: once it returns, the bus daemon has let the name go,
     // and a stand-in started next (as the desktop starts one when a restart
     // of ACT! reopens the database) can take it.
     bus_.interface()->unregisterService(protocol::Service);
 }
 
+void StandinService::closeAndAnswer(const QDBusMessage &reply)
+{
+    // The caller gets its answer before the stand-in goes away, and after
+    // the name is free again. Freeing the name waits for the bus daemon,
+    // which the bus thread that received the call cannot do: this thread
+    // does it.
+    QMetaObject::invokeMethod(
+        this,
+        [this, reply] {
+            closeDatabase();
+            releaseName();
+            bus_.send(reply);
+            closeAndQuit();
+        },
+        Qt::QueuedConnection);
+}
+
 void StandinService::closeAndQuit()
 {
-    if (quitting_)
+    if (quitting_.exchange(true))
         return;
-    quitting_ = true;
     closeDatabase();
     releaseName();
     flushConnection(bus_);
@@ -162,6 +197,12 @@ void StandinService::closeAndQuit()
 }
 
 // ---------------------------------------------------------------------------
+
+bool BusObject::event(QEvent *event)
+{
+    const auto held = service_.lock();
+    return QObject::event(event);
+}
 
 template <class F>
 auto BusObject::guarded(F body) -> decltype(body())
@@ -234,14 +275,8 @@ void ApplicationObject::Command(qint16 command)
         refuse(protocol::InvalidArgumentError, QStringLiteral("command %1 is not supported").arg(command));
         return;
     }
-    // The caller gets its answer before the stand-in goes away, and after
-    // the name is free again.
     setDelayedReply(true);
-    const QDBusMessage reply = message().createReply();
-    service_.closeDatabase();
-    service_.releaseName();
-    connection().send(reply);
-    service_.closeAndQuit();
+    service_.closeAndAnswer(message().createReply());
 }
 
 QDBusObjectPath ViewsObject::Create(qint16 viewType, const QString &name)
@@ -489,11 +524,7 @@ void ControlObject::Select(qint32 row)
 void ControlObject::Close()
 {
     setDelayedReply(true);
-    const QDBusMessage reply = message().createReply();
-    service_.closeDatabase();
-    service_.releaseName();
-    connection().send(reply);
-    service_.closeAndQuit();
+    service_.closeAndAnswer(message().createReply());
 }
 
 } // namespace standin

@@ -4,17 +4,26 @@
 // calls, the event control with its Event signal, and a small control object
 // through which `act-standin select` and `act-standin close` drive it.
 // The names, signatures and result codes are those of host/dbus/BusProtocol.h.
+//
+// The objects answer on the bus library's own thread, where the calls
+// arrive: handing each call to the main thread and its answer back cost
+// more than the call itself. The window and the command line stay on the
+// main thread. Both sides share the service's state and database under one
+// lock (lock()), which the objects hold for each call.
 
 #include "standin/StandinDatabase.h"
 
 #include <QDBusConnection>
 #include <QDBusContext>
+#include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QVariantList>
 
+#include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -42,11 +51,21 @@ public:
     // set, when the name is taken or the bus refuses.
     bool start(QString *error);
 
+    // Held while the state below, database() or anything it returns is in
+    // use from outside a call; the methods below take it themselves. Never
+    // held across a blocking bus call: the call's answer comes through the
+    // thread that waits for it.
+    std::unique_lock<std::recursive_mutex> lock() const { return std::unique_lock(mutex_); }
+
     StandinDatabase *database() const { return db_.get(); }
     const Options &options() const { return options_; }
     QDBusConnection bus() const { return bus_; }
 
-    qint32 currentRow() const { return currentRow_; }
+    qint32 currentRow() const
+    {
+        const auto held = lock();
+        return currentRow_;
+    }
     // Makes row current and raises event 22. The row must exist (or be -1).
     void select(qint32 row);
     // Opens another database in place of the open one (event 10 for the old).
@@ -56,6 +75,10 @@ public:
     // Closes the database and ends the event loop once every queued message
     // (replies included) has reached the bus.
     void closeAndQuit();
+    // What a call that closes the stand-in does: closes the database, gives
+    // up the name, sends reply, then ends as closeAndQuit(). It runs on this
+    // object's thread, after the call's slot has returned.
+    void closeAndAnswer(const QDBusMessage &reply);
     // Gives up the service name (once): the stand-in is on its way out.
     void releaseName();
 
@@ -71,12 +94,13 @@ Q_SIGNALS:
     void commandsChanged();            // a registration or a placement
 
 private:
+    mutable std::recursive_mutex mutex_;
     std::unique_ptr<StandinDatabase> db_;
     Options options_;
     QDBusConnection bus_;
     qint32 currentRow_ = -1;
-    bool quitting_ = false;
-    bool nameReleased_ = false;
+    std::atomic<bool> quitting_ = false;
+    std::atomic<bool> nameReleased_ = false;
     std::vector<std::unique_ptr<QObject>> objects_;
 };
 
@@ -92,6 +116,10 @@ class BusObject : public QObject, protected QDBusContext {
     Q_OBJECT
 public:
     explicit BusObject(StandinService &service) : service_(service) {}
+
+    // Every call reaches its object as an event: it runs holding the
+    // service's lock.
+    bool event(QEvent *event) override;
 
 protected:
     // Runs body; a database failure becomes an error reply.

@@ -178,6 +178,7 @@ void StandinWindow::reloadAll()
 
 void StandinWindow::updateTitle()
 {
+    const auto held = service_.lock();
     const StandinDatabase *db = service_.database();
     setWindowTitle(TitlePrefix + (db ? QFileInfo(db->path()).fileName() : QStringLiteral("(no database)")));
 }
@@ -280,6 +281,7 @@ void StandinWindow::reloadCommands()
     const int iconSize = large ? LargeIconSize : SmallIconSize;
     commandBar_->setIconSize(QSize(iconSize, iconSize));
 
+    const auto held = service_.lock();
     const StandinDatabase *db = service_.database();
     if (!db)
         return;

@@ -13,6 +13,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -82,6 +83,7 @@ private Q_SLOTS:
     void selectionFollowsTheBus();
     void detailsWrittenOverTheBusShow();
     void writeToARecordAddedBesideShowsIt();
+    void callsAnsweredWhileTheWindowWorks();
     void longTextsCutOnWholeCharacters_data();
     void longTextsCutOnWholeCharacters();
     void linesShowTheirOwnRecords_data();
@@ -421,6 +423,43 @@ void TestStandinWindow::writeToARecordAddedBesideShowsIt()
     QCOMPARE(shown(3, 0), QStringLiteral("3"));
     QCOMPARE(shown(3, 1), QStringLiteral("written later"));
     QCOMPARE(shown(0, 1), QStringLiteral("Call back in May"));
+}
+
+// The service answers on the bus thread while the window reads the same
+// database and makes records current: every write lands, in order, and
+// what the window shows in the end is what was written last.
+void TestStandinWindow::callsAnsweredWhileTheWindowWorks()
+{
+    constexpr qint32 Records = 50;
+    constexpr int Writes = 400;
+    numberedDatabase(Records);
+    serve();
+    QList<QDBusPendingCall> pending;
+    for (int i = 0; i < Writes; ++i) {
+        QDBusMessage message = QDBusMessage::createMethodCall(protocol::Service, protocol::SalesPath,
+                                                              protocol::SalesListInterface, QStringLiteral("SetField"));
+        message.setArguments({n16(36), QVariant::fromValue<qint32>(i % Records), QStringLiteral("write %1").arg(i)});
+        pending.append(observer_.asyncCall(message, protocol::CallTimeoutMs));
+        if (i % 8 == 0) {
+            service_->select((i / 8) % Records);
+            QVERIFY(!shown(i % Records, 1).isEmpty());
+            QCoreApplication::processEvents();
+        }
+    }
+    for (QDBusPendingCall &call : pending) {
+        call.waitForFinished();
+        QCOMPARE(call.reply().type(), QDBusMessage::ReplyMessage);
+        QCOMPARE(call.reply().arguments().value(0).toInt(), 0);
+    }
+    drainEvents();
+    StandinDatabase check(db());
+    for (qint32 row = 0; row < Records; ++row) {
+        const QString last = QStringLiteral("write %1").arg(Writes - Records + row);
+        QCOMPARE(QString::fromUtf8(check.details(row).value_or(QByteArray())), last);
+        QCOMPARE(shown(row, 1), last);
+    }
+    // The last record made current: the one of the last eighth write.
+    QCOMPARE(service_->currentRow(), ((Writes - 1) / 8) % Records);
 }
 
 void TestStandinWindow::longTextsCutOnWholeCharacters_data()
