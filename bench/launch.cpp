@@ -1,11 +1,14 @@
 // Launch time of Pennaroc, from exec to its main window shown and ready,
 // beside a bare Qt dialog program (bench_launch_bare) built the same way,
-// with the ratio of the two medians, all in one run.
+// with the ratio of the two medians, all in one run; and beside the same
+// program showing the main window's menus, controls and texts with none of
+// Pennaroc behind them (bench_launch_bare --texts), which leaves Pennaroc's
+// own part.
 //
 // Run under a session bus:
 //   dbus-run-session -- build/bin/bench_launch [--runs N] [--bin DIR]
 //
-//   --runs N   launches of each program, alternating (default 20), after one
+//   --runs N   launches of each program, taking turns (default 20), after one
 //              uncounted warm-up launch of each
 //   --bin DIR  where Pennaroc, act-standin and bench_launch_bare are
 //              (default: this program's own folder)
@@ -307,6 +310,7 @@ struct Program {
     QString name;
     QString title;
     QByteArray path;
+    QByteArray argument; // one, or none when empty
     std::vector<Launch> launches;
 };
 
@@ -400,9 +404,10 @@ int benchmark(int argc, char *argv[])
 
     const QString standinPath = binDir + QStringLiteral("/act-standin");
     Program pennaroc{QStringLiteral("Pennaroc"), QStringLiteral("Pennaroc"),
-                     QFile::encodeName(binDir + QStringLiteral("/Pennaroc")), {}};
+                     QFile::encodeName(binDir + QStringLiteral("/Pennaroc")), {}, {}};
     Program bare{QStringLiteral("Bare Qt dialog"), QStringLiteral("Bare"),
-                 QFile::encodeName(binDir + QStringLiteral("/bench_launch_bare")), {}};
+                 QFile::encodeName(binDir + QStringLiteral("/bench_launch_bare")), {}, {}};
+    Program texts{QStringLiteral("Same texts"), QStringLiteral("Bare texts"), bare.path, "--texts", {}};
     for (const QString &path : {standinPath, QFile::decodeName(pennaroc.path), QFile::decodeName(bare.path)}) {
         if (!QFileInfo(path).isExecutable())
             fail(QStringLiteral("%1 is not built").arg(path));
@@ -484,7 +489,10 @@ int benchmark(int argc, char *argv[])
 
     Watcher watcher(display);
     const auto launchOnce = [&](Program &program, bool counted) {
-        std::vector<char *> argv{program.path.data(), nullptr};
+        std::vector<char *> argv{program.path.data()};
+        if (!program.argument.isEmpty())
+            argv.push_back(program.argument.data());
+        argv.push_back(nullptr);
         pid_t pid = 0;
         const auto endByForce = [&pid] {
             if (pid > 0) {
@@ -518,27 +526,28 @@ int benchmark(int argc, char *argv[])
         QThread::msleep(50);
     };
 
-    // One uncounted launch of each fills the file cache; then pairs, each
-    // pair in the other order from the one before.
-    launchOnce(bare, false);
-    launchOnce(pennaroc, false);
+    // One uncounted launch of each fills the file cache; then rounds of one
+    // launch of each, each round in another order.
+    Program *const programs[] = {&pennaroc, &bare, &texts};
+    for (Program *program : programs)
+        launchOnce(*program, false);
     for (int i = 0; i < runs; ++i) {
-        launchOnce(i % 2 == 0 ? pennaroc : bare, true);
-        launchOnce(i % 2 == 0 ? bare : pennaroc, true);
-        std::fprintf(stderr, "\r%d of %d pairs", i + 1, runs);
+        for (int k = 0; k < 3; ++k)
+            launchOnce(*programs[(i + k) % 3], true);
+        std::fprintf(stderr, "\r%d of %d rounds", i + 1, runs);
     }
     std::fputs("\n", stderr);
     stop(standin);
     stop(xvfb);
 
     std::printf("Launch, from exec to the main window shown and ready\n"
-                "programs from %s (%s build), %d alternating launches of each, on Xvfb %s\n\n",
+                "programs from %s (%s build), %d launches of each, taking turns, on Xvfb %s\n\n",
                 qPrintable(binDir), qPrintable(buildType(binDir)), runs, display.constData());
     std::printf("%-16s %-9s %-8s %9s %9s %9s %9s %9s\n", "program", "window", "ms", "median", "p25", "p75", "min",
                 "max");
-    Summary figures[2][3];
+    Summary figures[3][3];
     int row = 0;
-    for (const Program *program : {&pennaroc, &bare}) {
+    for (const Program *program : programs) {
         std::vector<double> shown, ready, peak;
         for (const Launch &launch : program->launches) {
             shown.push_back(launch.shownMs);
@@ -561,6 +570,10 @@ int benchmark(int argc, char *argv[])
                 figures[0][0].median / figures[1][0].median, figures[0][1].median / figures[1][1].median);
     std::printf("peak memory (largest resident set), median MiB: Pennaroc %.1f, bare %.1f; ratio %.2f\n",
                 figures[0][2].median, figures[1][2].median, figures[0][2].median / figures[1][2].median);
+    // The same window drawn by a plain Qt program, with none of Pennaroc
+    // behind it: what is left is the program's own part.
+    std::printf("ratio of medians, Pennaroc / same texts: shown %.2f, ready %.2f\n",
+                figures[0][0].median / figures[2][0].median, figures[0][1].median / figures[2][1].median);
     return 0;
 }
 
