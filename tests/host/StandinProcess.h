@@ -8,7 +8,10 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QThread>
 #include <QTest>
 
 #include <csignal>
@@ -110,6 +113,30 @@ public:
         waitForStandinOnBus(false);
     }
     void signal(int sig) { ::kill(pid_t(process_.processId()), sig); }
+    // Suspends the stand-in (SIGSTOP) and returns once every one of its
+    // threads has stopped: a signal lands a little later, and a call sent
+    // in between would still be answered.
+    bool suspend()
+    {
+        const qint64 pid = process_.processId();
+        ::kill(pid_t(pid), SIGSTOP);
+        for (QDeadlineTimer deadline(5000); !deadline.hasExpired(); QThread::msleep(1)) {
+            const QDir tasks(QStringLiteral("/proc/%1/task").arg(pid));
+            const QStringList threads = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+            bool allStopped = !threads.isEmpty();
+            for (const QString &thread : threads) {
+                QFile stat(tasks.filePath(thread + QStringLiteral("/stat")));
+                // The state follows the command name, which is in brackets.
+                const QByteArray text = stat.open(QIODevice::ReadOnly) ? stat.readAll() : QByteArray();
+                const qsizetype close = text.lastIndexOf(')');
+                if (close < 0 || text.mid(close + 2, 1) != "T")
+                    allStopped = false;
+            }
+            if (allStopped)
+                return true;
+        }
+        return false;
+    }
     bool waitForExit(int ms = 5000)
     {
         // waitForFinished() is false for a process already seen to end.

@@ -820,7 +820,7 @@ void TestDBusHost::hungStandinFailsWithinTimeout()
     QVERIFY(standin.start({db()}));
     DBusHostFactory host;
     auto sales = salesList(host);
-    standin.signal(SIGSTOP);
+    QVERIFY(standin.suspend());
     QElapsedTimer clock;
     clock.start();
     qint32 row = 0;
@@ -985,7 +985,7 @@ void TestDBusHost::unansweredWriteIsReportedAsUnknown()
     QVERIFY(standin.start({db()}));
     DBusHostFactory host;
     auto sales = salesList(host);
-    standin.signal(SIGSTOP);
+    QVERIFY(standin.suspend());
     qint32 row = 0;
     QString text = QStringLiteral("written late");
     QString description;
@@ -1037,7 +1037,7 @@ void TestDBusHost::hostLeavesWithTheCallUnanswered()
     HostObjects objects{&host, host.createAppObject(), salesList(host), host.createAuxCommands()};
     // Stopped, it takes the call and never answers; killed meanwhile, it
     // leaves the bus with the call unanswered.
-    standin.signal(SIGSTOP);
+    QVERIFY(standin.suspend());
     const pid_t pid = pid_t(standin.process().processId());
     std::thread killer([pid] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
