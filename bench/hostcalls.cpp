@@ -35,20 +35,28 @@ struct Figures {
     double p99 = 0;
 };
 
+// Runs call `count` times; the time of each, in units of `unitNs`
+// nanoseconds, shortest first.
+std::vector<double> sortedTimes(int count, double unitNs, const std::function<void(int)> &call)
+{
+    std::vector<double> times;
+    times.reserve(size_t(count));
+    QElapsedTimer clock;
+    for (int i = 0; i < count; ++i) {
+        clock.start();
+        call(i);
+        times.push_back(double(clock.nsecsElapsed()) / unitNs);
+    }
+    std::sort(times.begin(), times.end());
+    return times;
+}
+
 // Runs call `count` times after a short warm-up; microseconds per call.
 Figures measure(int count, const std::function<void(int)> &call)
 {
     for (int i = 0; i < 50; ++i)
         call(i);
-    std::vector<double> us;
-    us.reserve(size_t(count));
-    QElapsedTimer clock;
-    for (int i = 0; i < count; ++i) {
-        clock.start();
-        call(i);
-        us.push_back(double(clock.nsecsElapsed()) / 1000.0);
-    }
-    std::sort(us.begin(), us.end());
+    const std::vector<double> us = sortedTimes(count, 1e3, call);
     return {us[us.size() / 2], us[std::min(us.size() - 1, size_t(double(us.size()) * 0.99))]};
 }
 
@@ -193,14 +201,7 @@ int main(int argc, char **argv)
         const auto sales = salesListOf(host);
         const QString bigText = QString::fromUtf8(big);
         const auto many = [&](const std::function<void(int)> &call) {
-            std::vector<double> ms;
-            QElapsedTimer clock;
-            for (int i = 0; i < BigCalls; ++i) {
-                clock.start();
-                call(i);
-                ms.push_back(double(clock.nsecsElapsed()) / 1e6);
-            }
-            std::sort(ms.begin(), ms.end());
+            const std::vector<double> ms = sortedTimes(BigCalls, 1e6, call);
             return Figures{ms[ms.size() / 2], ms.back()};
         };
         const Figures g = many([&](int) {
