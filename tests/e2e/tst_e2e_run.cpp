@@ -82,10 +82,13 @@ public:
 
 void TestE2eRun::demoAndUninstall_data()
 {
-    QTest::addColumn<QString>("prefix"); // under the scratch folder
+    QTest::addColumn<QString>("prefix"); // under the scratch folder; empty: the default folders
     QTest::addColumn<bool>("runtimeFolder"); // XDG_RUNTIME_DIR set
     QTest::newRow("a prefix of its own, no runtime folder") << "opt/pennaroc" << false;
     QTest::newRow("a prefix with a blank, a runtime folder") << "my programs" << true;
+    // ~/.local as the prefix and ~/.local/share as the data folder, neither
+    // there before: the install itself makes the desktop's folders.
+    QTest::newRow("a new user's default folders") << "" << true;
 }
 
 void TestE2eRun::demoAndUninstall()
@@ -96,8 +99,16 @@ void TestE2eRun::demoAndUninstall()
         QSKIP("PENNAROC_BUILD_DIR is not set");
     Newcomer user;
     QVERIFY(user.dir.isValid());
-    const QString prefixPath = user.dir.filePath(prefix);
-    user.env.insert(QStringLiteral("PENNAROC_PREFIX"), prefixPath);
+    const QString home = user.dir.filePath(QStringLiteral("home"));
+    const QString prefixPath = prefix.isEmpty() ? home + QStringLiteral("/.local") : user.dir.filePath(prefix);
+    const QString data =
+        prefix.isEmpty() ? home + QStringLiteral("/.local/share") : user.dir.filePath(QStringLiteral("data"));
+    if (prefix.isEmpty()) {
+        user.env.remove(QStringLiteral("XDG_DATA_HOME"));
+        user.env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+    } else {
+        user.env.insert(QStringLiteral("PENNAROC_PREFIX"), prefixPath);
+    }
     const QString runtime = user.dir.filePath(QStringLiteral("runtime"));
     if (runtimeFolder) {
         QVERIFY(QDir().mkpath(runtime));
@@ -109,7 +120,6 @@ void TestE2eRun::demoAndUninstall()
     const Result demo = user.run();
     QVERIFY2(demo.exitCode == 0, qPrintable(demo.output));
     QVERIFY2(demo.output.contains(QLatin1String("the desktop opened the database again")), qPrintable(demo.output));
-    const QString data = user.dir.filePath(QStringLiteral("data"));
     QVERIFY(QFile::exists(data + QStringLiteral("/Pennaroc/demo/Demo.actdb")));
     QVERIFY(QFile::exists(data + QStringLiteral("/Pennaroc/demo/pennaroc-screenshot.png")));
     QVERIFY(QFile::exists(prefixPath + QStringLiteral("/bin/act-standin")));
