@@ -25,6 +25,10 @@ mkdir -p "$builddir"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   say "preparing the Wine prefix ${WINEPREFIX#"$PENNAROC_ROOT"/}/"
   "$wine64" wineboot -i >/dev/null 2>&1
+  # wineboot returns while the prefix's services still finish setting it up;
+  # a COM server started meanwhile may never be answered. Wait until every
+  # process of the prefix has ended.
+  "$wineserver" -w
 fi
 # Whatever the tests leave running in the prefix ends with them.
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
