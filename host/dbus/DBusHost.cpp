@@ -98,7 +98,7 @@ public:
         if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == protocol::TextByDescriptorError)
             return bigField(member, args, row);
         if (reply.type() != QDBusMessage::ReplyMessage)
-            throw BusChannel::failureFor(member, reply);
+            throw channel_->failureFor(member, reply);
         const QVariantList r = reply.arguments();
         const QString text = resultToString(member, argumentAt(member, r, 0));
         if (r.size() > 1)
@@ -377,29 +377,39 @@ bool BusChannel::isUnavailable(const QDBusMessage &reply)
     return isAbsent(reply) || name == NoReply || name == Timeout || name == TimedOut;
 }
 
-Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply, const QString &change)
+QString BusChannel::unavailableReason(const QDBusMessage &reply) const
+{
+    if (isAbsent(reply))
+        return peer_.isEmpty() ? QStringLiteral("ACT! is not running") : QStringLiteral("ACT! is no longer running");
+    // The bus itself answers NoReply for a host that left with the call
+    // unanswered; a call that ran out of time is answered by our own
+    // connection.
+    if (reply.service() == BusDaemon && reply.errorName() == NoReply)
+        return QStringLiteral("ACT! went away without answering");
+    return QStringLiteral("ACT! did not answer within %1 s").arg(protocol::CallTimeoutMs / 1000);
+}
+
+void BusChannel::logBusWords(const QString &member, const QDBusMessage &reply)
+{
+    // The bus's own words mean nothing to a user, but tell a developer which
+    // connection was gone and why.
+    qWarning("Pennaroc: %s: %s: %s", qPrintable(member), qPrintable(reply.errorName()), qPrintable(busMessage(reply)));
+}
+
+Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply, const QString &change) const
 {
     if (!isUnavailable(reply))
         return Failure(Failure::AutomationError,
                        QStringLiteral("Automation error (%1: %2)").arg(member, busMessage(reply)));
-    QString said = busMessage(reply);
+    logBusWords(member, reply);
+    QString said = unavailableReason(reply);
     // A call that was delivered and never answered may still be carried out
     // later (a host stopped for a while works through its queue when it
     // resumes), and the bus cannot take a call back. A write then says that
     // its outcome is not known. A call that never reached a host (nobody
     // owns the name) changed nothing, and a read changes nothing anyway.
-    if (!change.isEmpty() && !isAbsent(reply)) {
-        // The bus itself answers NoReply for a host that left with the call
-        // unanswered; a call that ran out of time is answered by our own
-        // connection.
-        const bool hostLeft = reply.service() == BusDaemon;
-        if (said.endsWith(QLatin1Char('.')))
-            said.chop(1);
-        said += hostLeft ? QStringLiteral("; ACT! went away without answering, so whether %1 is not known").arg(change)
-                        : QStringLiteral("; ACT! did not answer within %1 s, so whether %2 is not known")
-                              .arg(protocol::CallTimeoutMs / 1000)
-                              .arg(change);
-    }
+    if (!change.isEmpty() && !isAbsent(reply))
+        said += QStringLiteral(", so whether %1 is not known").arg(change);
     return Failure(Failure::ServerUnavailable,
                    QStringLiteral("The remote server machine does not exist or is unavailable (%1: %2)")
                        .arg(member, said));
@@ -419,8 +429,8 @@ bool BusChannel::canPassDescriptors() const
     return bus_.connectionCapabilities().testFlag(QDBusConnection::UnixFileDescriptorPassing);
 }
 
-QDBusMessage BusChannel::rawCall(const QString &path, const QString &interface, const QString &member,
-                                 const QVariantList &args, const QString &change)
+QDBusMessage BusChannel::send(const QString &path, const QString &interface, const QString &member,
+                              const QVariantList &args)
 {
     for (const QVariant &arg : args)
         if (arg.metaType().id() == QMetaType::QString)
@@ -446,6 +456,13 @@ QDBusMessage BusChannel::rawCall(const QString &path, const QString &interface, 
                               .arg(member));
         }
     }
+    return reply;
+}
+
+QDBusMessage BusChannel::rawCall(const QString &path, const QString &interface, const QString &member,
+                                 const QVariantList &args, const QString &change)
+{
+    const QDBusMessage reply = send(path, interface, member, args);
     if (!peer_.isEmpty() && reply.type() != QDBusMessage::ReplyMessage && isUnavailable(reply))
         throw failureFor(member, reply, change);
     return reply;
@@ -485,7 +502,7 @@ qint32 DBusActEvent::Id1(qint32 argument)
         // no link. Once a host answered, its absence is thrown as 462.
         if (BusChannel::isAbsent(reply))
             return 0;
-        throw BusChannel::failureFor(member, reply);
+        throw channel_->failureFor(member, reply);
     }
     return resultToInt32(member, argumentAt(member, reply.arguments(), 0));
 }
@@ -502,7 +519,7 @@ bool DBusActEvent::Id3()
     if (reply.type() != QDBusMessage::ReplyMessage) {
         if (BusChannel::isAbsent(reply))
             return false;
-        throw BusChannel::failureFor(member, reply);
+        throw channel_->failureFor(member, reply);
     }
     return resultToBool(member, argumentAt(member, reply.arguments(), 0));
 }
@@ -555,17 +572,20 @@ DBusHostFactory::~DBusHostFactory() = default;
 QString DBusHostFactory::createObject(const QString &progId)
 {
     const QString member = QStringLiteral("CreateObject");
-    // Once a host answered, its absence is thrown by the channel as 462: the
-    // object is not refused, its host is gone.
-    const QDBusMessage reply = channel_->rawCall(protocol::FactoryPath, protocol::FactoryInterface, member, {progId});
+    // An object that cannot be made is refused as such, whatever the reason:
+    // no host, a host that is gone or silent, or one that refuses the
+    // identifier. Once a host answered, the request goes to that host alone,
+    // so that no object is ever made on another one that took its place.
+    const QDBusMessage reply = channel_->send(protocol::FactoryPath, protocol::FactoryInterface, member, {progId});
     if (reply.type() != QDBusMessage::ReplyMessage) {
-        const QString why = BusChannel::isAbsent(reply)
-            ? QStringLiteral("ACT! is not running: %1").arg(busMessage(reply))
-            : QStringLiteral("ACT! did not make it: %1").arg(busMessage(reply));
-        throw Failure(Failure::CannotCreateObject,
-                      QStringLiteral("ActiveX component can't create object: the ACT! automation object \"%1\" "
-                                     "cannot be created (%2)")
-                          .arg(progId, why));
+        QString why;
+        if (BusChannel::isUnavailable(reply)) {
+            BusChannel::logBusWords(member + QLatin1Char(' ') + progId, reply);
+            why = channel_->unavailableReason(reply);
+        } else {
+            why = QStringLiteral("ACT! refused \"%1\": %2").arg(progId, busMessage(reply));
+        }
+        throw Failure(Failure::CannotCreateObject, QStringLiteral("ActiveX component can't create object (%1)").arg(why));
     }
     return resultToObjectPath(member, argumentAt(member, reply.arguments(), 0));
 }

@@ -5,8 +5,9 @@
 // Every call is late-bound: a method call message built by member name, sent
 // and awaited for at most protocol::CallTimeoutMs. Failures follow the
 // runtime's numbers:
-//   429  an automation object cannot be created (no host on the bus, or the
-//        host refuses the identifier)
+//   429  an automation object cannot be created (no host on the bus, the
+//        host that answered first is gone or silent, or the host refuses
+//        the identifier)
 //   440  the host answered with an error
 //   462  the host is gone or did not answer in time; for a call that
 //        changes something, a call that got no answer says that whether
@@ -70,8 +71,17 @@ public:
     static bool isAbsent(const QDBusMessage &reply);
     // True for the errors that mean the host vanished or did not answer.
     static bool isUnavailable(const QDBusMessage &reply);
-    // The failure for an error reply to member; change as for call().
-    static Failure failureFor(const QString &member, const QDBusMessage &reply, const QString &change = {});
+    // The failure for an error reply to member; change as for call(). Its
+    // description speaks of ACT!, never of the bus; the bus's own words go
+    // to the log (standard error).
+    Failure failureFor(const QString &member, const QDBusMessage &reply, const QString &change = {}) const;
+    // Why a host did not answer, in a user's words.
+    QString unavailableReason(const QDBusMessage &reply) const;
+    static void logBusWords(const QString &member, const QDBusMessage &reply);
+    // Sends a call as rawCall does, and hands back whatever reply came, also
+    // from a pinned host that is gone.
+    QDBusMessage send(const QString &path, const QString &interface, const QString &member,
+                      const QVariantList &args = {});
 
 private:
     QDBusConnection bus_;

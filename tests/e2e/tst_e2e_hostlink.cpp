@@ -15,20 +15,49 @@
 // The real program stays with the stand-in it started with. Its stand-in is
 // killed and another one takes the bus name on another database: every
 // action then fails with an error report, the program does not end as after
-// a success, and neither database changes.
+// a success, and neither database changes. The integration dialog, which
+// makes an object of its own, reports that ACT! is no longer running.
 class TestE2eHostLink : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void anotherStandinIsNeverReached_data();
     void anotherStandinIsNeverReached();
     void lateWriteIsReportedAsUnknown();
+    void integrationWithItsStandinGone_data();
+    void integrationWithItsStandinGone();
 };
 
 namespace {
 
 const QString ErrorText = QStringLiteral("Error 462: 'The remote server machine does not exist or is unavailable (");
+const QString NotCreatedText = QStringLiteral("Error 429: 'ActiveX component can't create object (ACT! is no longer running)'");
+const QString IntegrateLoadLine = QStringLiteral("in frmIntegrate: Sub Form_Load - Line # 13980");
 
+// chkScreen(0), the Contacts toolbar box: frame at (315, 240) twips, the
+// box at (210, 345) inside it, 255 x 255; its middle in pixels.
+constexpr int ContactsToolbarX = (315 + 210 + 127) / 15;
+constexpr int ContactsToolbarY = (240 + 345 + 127) / 15;
 
+// Options > Integrate with ACT!...: the menu bar, its first menu, the item
+// below the separator.
+bool openIntegrateDialog(e2e::DesktopSession &session, const QString &window)
+{
+    return session.keys(window, {QStringLiteral("alt"), QStringLiteral("Down"), QStringLiteral("Down"),
+                                 QStringLiteral("Return")});
+}
+
+// The texts of the windows titled title, as a screen reader reads them, once
+// they contain expected (or after ten seconds).
+QString textsOnceThere(e2e::AccessibilityBus &a11y, const QString &title, const QString &expected)
+{
+    QString text;
+    QDeadlineTimer deadline(10000);
+    while (!text.contains(expected) && !deadline.hasExpired()) {
+        text = a11y.textsOf(title).join(QLatin1Char('\n'));
+        QThread::msleep(100);
+    }
+    return text;
+}
 
 // Everything the command line shows of a database with one record.
 QByteArray contentsOf(e2e::DesktopSession &session, const QString &database)
@@ -46,8 +75,6 @@ void TestE2eHostLink::anotherStandinIsNeverReached_data()
     QTest::addColumn<QString>("label");   // where the report says the failure happened
     QTest::newRow("Remove") << "remove" << "Call back [[/docs/Quote.txt]]" << "in Form1: Sub cmdOK_Click - Line # ";
     QTest::newRow("Attach") << "attach" << "Call back in May" << "in Form1: Sub cmdOK_Click - Line # ";
-    QTest::newRow("Integrate with ACT!") << "integrate" << "Call back in May"
-                                         << "in frmIntegrate: Sub Form_Load - Line # ";
 }
 
 void TestE2eHostLink::anotherStandinIsNeverReached()
@@ -94,11 +121,6 @@ void TestE2eHostLink::anotherStandinIsNeverReached()
         QVERIFY2(!first.isEmpty(), qPrintable(session.visibleTitles()));
         if (!session.windows(QStringLiteral("^Open$")).isEmpty())
             QVERIFY2(session.answerOpenDialog(file), "the Open File dialog could not be answered");
-    } else {
-        // Options > Integrate with ACT!...: the menu bar, its first menu, the
-        // item below the separator.
-        QVERIFY(session.keys(window, {QStringLiteral("alt"), QStringLiteral("Down"), QStringLiteral("Down"),
-                                      QStringLiteral("Return")}));
     }
     const QString report = session.waitForNewWindow(QStringLiteral("^Pennaroc( error)?$"), {window});
     QVERIFY2(!report.isEmpty(), qPrintable(session.visibleTitles()));
@@ -108,13 +130,7 @@ void TestE2eHostLink::anotherStandinIsNeverReached()
     if (!a11y.problem().isEmpty()) {
         qWarning("the report's text is not checked: %s", qPrintable(a11y.problem()));
     } else {
-        const QString title = action == u"integrate" ? QStringLiteral("Pennaroc") : QStringLiteral("Pennaroc error");
-        QString text;
-        QDeadlineTimer deadline(10000);
-        while (!text.contains(ErrorText) && !deadline.hasExpired()) {
-            text = a11y.textsOf(title).join(QLatin1Char('\n'));
-            QThread::msleep(100);
-        }
+        const QString text = textsOnceThere(a11y, QStringLiteral("Pennaroc error"), ErrorText);
         QVERIFY2(text.contains(ErrorText), qPrintable(text));
         QVERIFY2(text.contains(label), qPrintable(text));
         // The call never reached a stand-in, so the report does not leave
@@ -126,26 +142,6 @@ void TestE2eHostLink::anotherStandinIsNeverReached()
     QVERIFY(session.keys(report, {QStringLiteral("Return")}));
     QTRY_VERIFY_WITH_TIMEOUT(!session.windows(QStringLiteral("^Pennaroc( error)?$")).contains(report), 5000);
     QCOMPARE(session.waitForPennarocEnd(500), -1);
-    if (action == u"integrate") {
-        const QString dialog = session.waitForWindow(QStringLiteral("^Integrate with ACT!$"));
-        QVERIFY2(!dialog.isEmpty(), "the integration dialog did not appear");
-        // A click on the Contacts toolbar box (its middle, in pixels) reaches
-        // no stand-in either.
-        QVERIFY(session.click(dialog, (315 + 210 + 127) / 15, (240 + 345 + 127) / 15));
-        const QString clickReport = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window}, 3000);
-        if (!clickReport.isEmpty()) {
-            if (a11y.problem().isEmpty()) {
-                const QString text = a11y.textsOf(QStringLiteral("Pennaroc")).join(QLatin1Char('\n'));
-                QVERIFY2(text.contains(QLatin1String("Error ")), qPrintable(text));
-            }
-            QVERIFY(session.keys(clickReport, {QStringLiteral("Return")}));
-            QTRY_VERIFY_WITH_TIMEOUT(!session.windows(QStringLiteral("^Pennaroc$")).contains(clickReport), 5000);
-        }
-        // Close without a change asks nothing and goes back to the window.
-        QVERIFY(session.keys(dialog, {QStringLiteral("Escape")}));
-        QVERIFY2(session.windowGone(QStringLiteral("^Integrate with ACT!$")), qPrintable(session.visibleTitles()));
-        QCOMPARE(session.waitForPennarocEnd(500), -1);
-    }
     QVERIFY(session.standinRunning());
     QCOMPARE(contentsOf(session, other), second);
     QCOMPARE(contentsOf(session, session.databasePath()), first);
@@ -194,6 +190,108 @@ void TestE2eHostLink::lateWriteIsReportedAsUnknown()
     QVERIFY(session.keys(report, {QStringLiteral("Return")}));
     QVERIFY(session.windowGone(QStringLiteral("^Pennaroc error$")));
     QCOMPARE(session.waitForPennarocEnd(500), -1);
+    QVERIFY(session.keys(window, {QStringLiteral("Escape")}));
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+}
+
+void TestE2eHostLink::integrationWithItsStandinGone_data()
+{
+    QTest::addColumn<bool>("reloadAfterNo"); // opened before the kill, closed with a change, restart answered No
+    QTest::addColumn<bool>("anotherStandin"); // another stand-in takes the name on another database
+    QTest::newRow("opening, no stand-in") << false << false;
+    QTest::newRow("opening, another stand-in") << false << true;
+    QTest::newRow("reload after No, no stand-in") << true << false;
+    QTest::newRow("reload after No, another stand-in") << true << true;
+}
+
+// The integration dialog makes its own object when it loads, also when it
+// loads again after the restart question. With the program's stand-in
+// killed (no notification comes), that object cannot be created: the report
+// says so in a user's words, and no database changes.
+void TestE2eHostLink::integrationWithItsStandinGone()
+{
+    QFETCH(bool, reloadAfterNo);
+    QFETCH(bool, anotherStandin);
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    session.setVariable(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+    const QString details = QStringLiteral("Call back in May");
+    const QString other = session.scratch() + QStringLiteral("/Other.actdb");
+    QVERIFY(session.createDatabase({details}));
+    int code = -1;
+    session.standin({QStringLiteral("create"), other}, &code);
+    QCOMPARE(code, 0);
+    session.standin({QStringLiteral("add"), other, QStringLiteral("-")}, &code, details.toUtf8());
+    QCOMPARE(code, 0);
+
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.screenshot(QStringLiteral("no-main-window"))));
+
+    QString dialog;
+    if (reloadAfterNo) {
+        // A change of the user's, which makes Close ask the restart question.
+        QVERIFY(openIntegrateDialog(session, window));
+        dialog = session.waitForWindow(QStringLiteral("^Integrate with ACT!$"));
+        QVERIFY2(!dialog.isEmpty(), "the integration dialog did not appear");
+        QVERIFY(session.click(dialog, ContactsToolbarX, ContactsToolbarY));
+        QTRY_VERIFY_WITH_TIMEOUT(contentsOf(session, session.databasePath()).contains("toolbar\t1\tPennaroc"), 10000);
+    }
+    QVERIFY(session.killStandin());
+    if (anotherStandin)
+        QVERIFY(session.startStandinOn(other, {QStringLiteral("--current"), QStringLiteral("0")}));
+    const QByteArray first = contentsOf(session, session.databasePath());
+    const QByteArray second = contentsOf(session, other);
+
+    QStringList known{window};
+    if (reloadAfterNo) {
+        QVERIFY(session.keys(dialog, {QStringLiteral("Return")}));
+        const QString question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), known);
+        QVERIFY2(!question.isEmpty(), qPrintable(session.visibleTitles()));
+        known << question;
+        QVERIFY(session.keys(question, {QStringLiteral("alt+n")}));
+    } else {
+        QVERIFY(openIntegrateDialog(session, window));
+    }
+    const QString report = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), known);
+    QVERIFY2(!report.isEmpty(), qPrintable(session.visibleTitles()));
+    e2e::AccessibilityBus a11y;
+    if (!a11y.problem().isEmpty()) {
+        qWarning("the report's text is not checked: %s", qPrintable(a11y.problem()));
+    } else {
+        const QString text = textsOnceThere(a11y, QStringLiteral("Pennaroc"), NotCreatedText);
+        QVERIFY2(text.contains(NotCreatedText), qPrintable(text));
+        QVERIFY2(text.contains(IntegrateLoadLine), qPrintable(text));
+        // Nothing of the bus's own words reaches the user.
+        QVERIFY2(!text.contains(QLatin1String(".service")), qPrintable(text));
+    }
+    QVERIFY(session.keys(report, {QStringLiteral("Return")}));
+    QTRY_VERIFY_WITH_TIMEOUT(!session.windows(QStringLiteral("^Pennaroc$")).contains(report), 5000);
+
+    if (reloadAfterNo) {
+        // No: the dialog closes as Close does, and the program goes on.
+        QVERIFY2(session.windowGone(QStringLiteral("^Integrate with ACT!$")), qPrintable(session.visibleTitles()));
+    } else {
+        dialog = session.waitForWindow(QStringLiteral("^Integrate with ACT!$"));
+        QVERIFY2(!dialog.isEmpty(), "the integration dialog did not appear");
+        // A click on the Contacts toolbar box reaches no stand-in either.
+        QVERIFY(session.click(dialog, ContactsToolbarX, ContactsToolbarY));
+        const QString clickReport = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), known, 3000);
+        if (!clickReport.isEmpty()) {
+            QVERIFY(session.keys(clickReport, {QStringLiteral("Return")}));
+            QTRY_VERIFY_WITH_TIMEOUT(!session.windows(QStringLiteral("^Pennaroc$")).contains(clickReport), 5000);
+        }
+        // Close without a change asks nothing and goes back to the window.
+        QVERIFY(session.keys(dialog, {QStringLiteral("Escape")}));
+        QVERIFY2(session.windowGone(QStringLiteral("^Integrate with ACT!$")), qPrintable(session.visibleTitles()));
+    }
+    QCOMPARE(session.waitForPennarocEnd(500), -1);
+    QCOMPARE(session.standinRunning(), anotherStandin);
+    QCOMPARE(contentsOf(session, other), second);
+    QCOMPARE(contentsOf(session, session.databasePath()), first);
+    QVERIFY(session.xdgOpenCalls().isEmpty());
     QVERIFY(session.keys(window, {QStringLiteral("Escape")}));
     QCOMPARE(session.waitForPennarocEnd(15000), 0);
 }
