@@ -1,140 +1,93 @@
 #include "about/frmAbout.h"
 
+#include "host/Text.h"
 #include "resources/ProductInfo.h"
 
-#include <QFrame>
-#include <QGuiApplication>
-#include <QLabel>
-#include <QPushButton>
-#include "platform/LinkLabel.h"
-#include "platform/Twips.h"
-#include "platform/WindowFont.h"
-
-#include <QScreen>
+#include <algorithm>
 
 namespace {
 
-using platform::px;
-using platform::twipsRect;
+using namespace forms;
+
+// The texts are set at loading; the mail link names the support address.
+constexpr ControlSpec Controls[] = {
+    {Kind::Label, "lblTitle", -1, "lblTitle", {}, u"", {1050, 240, 3885, 360}, -1, NoFlags, {13.5, true, false}},
+    {Kind::Label, "lblVersion", -1, "lblVersion", {}, u"", {1050, 780, 3885, 225}, -1},
+    // The maker's line and the freeware notice sit between the version and
+    // the separator.
+    {Kind::Label, "lblCopyright", -1, "lblCopyright", {}, u"", {1050, 1110, 3885, 225}, -1},
+    {Kind::Label, "lblFreeware", -1, "lblFreeware", {}, u"", {1050, 1380, 3885, 225}, -1},
+    {Kind::Line, "Line1", -1, "Line1", {}, u"", {53, 1800, 5684 - 53, 0}, -1},
+    {Kind::Label, "lblProblem", -1, "lblProblem", {}, u"", {240, 2640, 3855, 255}, -1},
+    // Reached by Tab from Close; Enter, Space or a click sends mail.
+    {Kind::Link, "lblMail", -1, "lblMail", {}, u"", {240, 2880, 2415, 255}, 1, NoFlags, {8.25, true, true}},
+    // Enter presses Close; Escape closes the box just as Close does.
+    {Kind::Button, "cmdOK", -1, "cmdOK", {}, u"", {4485, 2040, 1095, 375}, 0, Default},
+};
+
+constexpr FormSpec Layout{"frmAbout", u"", 5730, 3285, CentreOnScreen, {}, "cmdOK", Icon::None, Controls};
+
+// The margin a grown label keeps to the window's right edge.
+constexpr int RightMargin = 240;
 
 } // namespace
 
-QString aboutVersionText(int major, int minor, int revision)
+std::u16string aboutVersionText(int major, int minor, int revision)
 {
-    return QStringLiteral("Version %1.%2.%3").arg(major).arg(minor).arg(revision);
+    return u"Version " + text::number(major) + u"." + text::number(minor) + u"." + text::number(revision);
 }
 
-frmAbout::frmAbout(platform::PlatformServices &desktop, QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
-      desktop_(desktop)
+const forms::FormSpec &frmAbout::layout()
 {
-    setObjectName(QStringLiteral("frmAbout"));
-    setFixedSize(px(5730), px(3285));
-    setSizeGripEnabled(false);
-    setFont(platform::windowFont(8.25, false, false));
-
-    lblTitle = new QLabel(this);
-    lblTitle->setObjectName(QStringLiteral("lblTitle"));
-    lblTitle->setGeometry(twipsRect(1050, 240, 3885, 360));
-    lblTitle->setFont(platform::windowFont(13.5, true, false));
-
-    lblVersion = new QLabel(this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    lblVersion->setGeometry(twipsRect(1050, 780, 3885, 225));
-
-    // The maker's line and the freeware notice sit between the version and
-    // the separator.
-    lblCopyright = new QLabel(this);
-    lblCopyright->setObjectName(QStringLiteral("lblCopyright"));
-    lblCopyright->setGeometry(twipsRect(1050, 1110, 3885, 225));
-
-    lblFreeware = new QLabel(this);
-    lblFreeware->setObjectName(QStringLiteral("lblFreeware"));
-    lblFreeware->setGeometry(twipsRect(1050, 1380, 3885, 225));
-
-    Line1 = new QFrame(this);
-    Line1->setObjectName(QStringLiteral("Line1"));
-    Line1->setFrameShape(QFrame::HLine);
-    Line1->setFrameShadow(QFrame::Plain);
-    Line1->setLineWidth(1);
-    Line1->setGeometry(px(53), px(1800), px(5684) - px(53), 1);
-    QPalette grey = Line1->palette();
-    grey.setColor(QPalette::WindowText, QColor(128, 128, 128));
-    Line1->setPalette(grey);
-
-    lblProblem = new QLabel(this);
-    lblProblem->setObjectName(QStringLiteral("lblProblem"));
-    lblProblem->setGeometry(twipsRect(240, 2640, 3855, 255));
-
-    // Reached by Tab from Close; Enter, Space or a click sends mail.
-    lblMail = new platform::LinkLabel(product::supportAddress(), this);
-    lblMail->setObjectName(QStringLiteral("lblMail"));
-    lblMail->setGeometry(twipsRect(240, 2880, 2415, 255));
-    lblMail->setFont(platform::windowFont(8.25, true, true));
-    connect(lblMail, &platform::LinkLabel::activated, this, &frmAbout::lblMail_Click);
-
-    cmdOK = new QPushButton(this);
-    cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(twipsRect(4485, 2040, 1095, 375));
-    // Enter presses the default button; Escape rejects the dialog, which
-    // closes it just as the button does.
-    cmdOK->setDefault(true);
-    cmdOK->setFocus();
-    setTabOrder(cmdOK, lblMail);
-
-    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-
-    Form_Load();
-    fitLabels();
-    centreOnScreen();
+    return Layout;
 }
 
-void frmAbout::fitLabels()
+frmAbout::frmAbout(forms::Face &face, platform::PlatformServices &desktop, platform::WindowHandle owner)
+    : desktop_(desktop), form_(Layout, face, owner)
 {
-    // The designed widths suit the designed font. Where this desktop's font
-    // needs more room, a label grows to the right, within the window, so
-    // that no text is cut.
-    const int margin = px(240);
-    QWidget *const labels[] = {lblTitle, lblVersion, lblCopyright, lblFreeware, lblProblem, lblMail};
-    for (QWidget *label : labels) {
-        const int needed = label->sizeHint().width();
-        if (needed > label->width())
-            label->resize(qMin(needed, width() - margin - label->x()), label->height());
-    }
+    form_.control("cmdOK").Click = [this] { cmdOK_Click(); };
+    form_.control("lblMail").Click = [this] { lblMail_Click(); };
+    form_.Load = [this] {
+        Form_Load();
+        fitLabels();
+    };
+    form_.load();
 }
 
 void frmAbout::Form_Load()
 {
-    setWindowTitle(product::applicationTitle());
-    lblVersion->setText(aboutVersionText(PENNAROC_VERSION_MAJOR, PENNAROC_VERSION_MINOR, PENNAROC_VERSION_PATCH));
-    lblCopyright->setText(QStringLiteral("\u00A9 2026 ") + product::makerName());
-    lblTitle->setText(product::applicationTitle());
-    lblFreeware->setText(QStringLiteral("This program is freeware."));
-    cmdOK->setText(QStringLiteral("Close"));
-    lblProblem->setText(QStringLiteral("Any problem, question or suggestion, please contact:"));
+    form_.setCaption(product::applicationTitle());
+    form_.control("lblVersion")
+        .setCaption(aboutVersionText(PENNAROC_VERSION_MAJOR, PENNAROC_VERSION_MINOR, PENNAROC_VERSION_PATCH));
+    form_.control("lblCopyright").setCaption(u"\u00A9 2026 " + product::makerName());
+    form_.control("lblTitle").setCaption(product::applicationTitle());
+    form_.control("lblFreeware").setCaption(u"This program is freeware.");
+    form_.control("cmdOK").setCaption(u"Close");
+    form_.control("lblProblem").setCaption(u"Any problem, question or suggestion, please contact:");
+    form_.control("lblMail").setCaption(product::supportAddress());
 }
 
-void frmAbout::centreOnScreen()
+void frmAbout::fitLabels()
 {
-    QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-    if (!screen)
-        return;
-    QRect area(QPoint(), size());
-    area.moveCenter(screen->availableGeometry().center());
-    // Placing the window by hand also keeps Qt from centring it over a
-    // parent instead of the screen.
-    move(area.topLeft());
+    for (const char *name : {"lblTitle", "lblVersion", "lblCopyright", "lblFreeware", "lblProblem", "lblMail"}) {
+        forms::Control &label = form_.control(name);
+        forms::Twips place = label.place();
+        const int needed = label.neededWidth();
+        if (needed > place.width) {
+            place.width = std::min(needed, form_.width() - RightMargin - place.left);
+            label.setPlace(place);
+        }
+    }
 }
 
 void frmAbout::cmdOK_Click()
 {
-    accept();
+    form_.unload();
 }
 
 void frmAbout::lblMail_Click()
 {
     // The result is not used: with no mail program the box simply stays.
-    desktop_.ShellExecute(this, QStringLiteral("open"), QStringLiteral("mailto:") + product::supportAddress(),
-                          QString(), desktop_.ProgramFolder(), platform::SW_SHOW);
+    desktop_.ShellExecute(form_.handle(), u"open", u"mailto:" + product::supportAddress(), std::nullopt,
+                          desktop_.ProgramFolder(), platform::SW_SHOW);
 }

@@ -3,40 +3,35 @@
 // The About box: product name, version, maker, freeware notice and the
 // support address as a mail link.
 
-#include "platform/LinkLabel.h"
 #include "platform/PlatformServices.h"
+#include "platform/forms/Form.h"
 
-#include <QDialog>
-
-class QFrame;
-class QLabel;
-class QPushButton;
+#include <string>
 
 // "Version " and the three numbers, in decimal, joined by dots.
-QString aboutVersionText(int major, int minor, int revision);
+std::u16string aboutVersionText(int major, int minor, int revision);
 
-class frmAbout : public QDialog {
-    Q_OBJECT
+class frmAbout {
 public:
-    explicit frmAbout(platform::PlatformServices &desktop, QWidget *parent = nullptr);
+    // Loads the box at once; owner is the window it opens over.
+    frmAbout(forms::Face &face, platform::PlatformServices &desktop, platform::WindowHandle owner = nullptr);
 
-    QLabel *lblTitle;
-    QLabel *lblVersion;
-    QLabel *lblCopyright;
-    QLabel *lblFreeware;
-    QFrame *Line1;
-    QLabel *lblProblem;
-    platform::LinkLabel *lblMail;
-    QPushButton *cmdOK;
+    forms::Form &form() { return form_; }
+    void showModal() { form_.showModal(); }
 
-public Q_SLOTS:
+    // Event procedures.
     void cmdOK_Click();
     void lblMail_Click();
 
+    static const forms::FormSpec &layout();
+
 private:
     void Form_Load();
+    // The designed widths suit the designed font. Where the face's font
+    // needs more room, a label grows to the right, within the window, so
+    // that no text is cut.
     void fitLabels();
-    void centreOnScreen();
 
     platform::PlatformServices &desktop_;
+    forms::Form form_;
 };

@@ -7,33 +7,23 @@
 
 #include "host/ActHost.h"
 #include "platform/ErrorTrap.h"
-#include "platform/LinkLabel.h"
 #include "platform/PlatformServices.h"
-#include "platform/Twips.h"
+#include "platform/forms/Form.h"
+#include "settings/SettingsStore.h"
 
-#include <QMainWindow>
-#include <QString>
-
-#include <array>
+#include <cstdint>
 #include <optional>
-
-class QAction;
-class QGroupBox;
-class QLabel;
-class QMenu;
-class QPushButton;
-class QRadioButton;
-class QTimer;
+#include <string>
 
 namespace app {
 
-using platform::twipsRect;
-
-class Form1 : public QMainWindow {
-    Q_OBJECT
+class Form1 {
 public:
-    Form1(host::HostFactory &host, platform::PlatformServices &desktop, QWidget *parent = nullptr);
-    ~Form1() override;
+    Form1(forms::Face &face, host::HostFactory &host, platform::PlatformServices &desktop,
+          settings::SettingsStore &store);
+    ~Form1();
+    Form1(const Form1 &) = delete;
+    Form1 &operator=(const Form1 &) = delete;
 
     // Window events and procedures.
     void Form_Load();
@@ -54,87 +44,69 @@ public:
     int runProgram();
 
     // True once the window has unloaded (the program is over).
-    bool isUnloaded() const { return unloaded_; }
+    bool isUnloaded() const { return form_.isUnloaded(); }
     // True once the restart timer has ended the program.
     bool hasEnded() const { return ended_; }
 
     // State read at start-up.
-    const QString &detailsText() const { return DetailsText; }
-    const QString &attachmentPath() const { return AttachmentPath; }
-    qint32 markerStart() const { return MarkerStart; }
-    qint32 markerEnd() const { return MarkerEnd; }
-    qint32 currentRow() const { return CurrentRow; }
-    qint32 linkResult() const { return LinkResult; }
-    qint16 tickCount() const { return TickCount; }
-    void setTickCount(qint16 count) { TickCount = count; }
+    const std::u16string &detailsText() const { return DetailsText; }
+    const std::u16string &attachmentPath() const { return AttachmentPath; }
+    std::int32_t markerStart() const { return MarkerStart; }
+    std::int32_t markerEnd() const { return MarkerEnd; }
+    std::int32_t currentRow() const { return CurrentRow; }
+    std::int32_t linkResult() const { return LinkResult; }
+    std::int16_t tickCount() const { return TickCount; }
+    void setTickCount(std::int16_t count) { TickCount = count; }
     bool hasAppObject() const { return !ActApp.isNothing(); }
     bool hasSalesList() const { return !SalesList.isNothing(); }
 
-    // The window's controls.
-    QWidget *client = nullptr; // the area below the menu bar
-    QGroupBox *fraAction = nullptr;
-    std::array<QRadioButton *, 3> optAction{};
-    QPushButton *cmdOK = nullptr;
-    QPushButton *cmdCancel = nullptr;
-    QLabel *lblMore = nullptr;
-    platform::LinkLabel *lblLink = nullptr;
-    QTimer *tmr1 = nullptr;
-    QMenu *mnuOptions = nullptr;
-    QAction *mnuLocation = nullptr;
-    QAction *mnuSep = nullptr;
-    QAction *mnuIntegrate = nullptr;
-    QMenu *mnuHelp = nullptr;
-    QAction *mnuAbout = nullptr;
+    // The window and its controls.
+    forms::Form &form() { return form_; }
+    forms::Control &optAction(int Index) const { return form_.control("optAction", Index); }
+    forms::Control &control(const char *name) const { return form_.control(name); }
 
     // Trap labels of the reporting procedures.
-    static QString formLoadLabel() { return QStringLiteral("in Form1: Sub Form_Load - Line # "); }
-    static QString formUnloadLabel() { return QStringLiteral("in frmMain: Sub Form_Unload - Line # "); }
-    static QString timerLabel() { return QStringLiteral("in frmMain: Sub tmr1_Timer - Line # "); }
-    static QString okLabel() { return QStringLiteral("in Form1: Sub cmdOK_Click - Line # "); }
+    static std::u16string formLoadLabel() { return u"in Form1: Sub Form_Load - Line # "; }
+    static std::u16string formUnloadLabel() { return u"in frmMain: Sub Form_Unload - Line # "; }
+    static std::u16string timerLabel() { return u"in frmMain: Sub tmr1_Timer - Line # "; }
+    static std::u16string okLabel() { return u"in Form1: Sub cmdOK_Click - Line # "; }
     // Title of the window's error reports.
-    static QString errorTitle();
+    static std::u16string errorTitle();
 
-Q_SIGNALS:
-    // The program is over: the window unloaded, or the restart timer's
-    // second tick. The program's main loop exits with status 0 on it.
-    void programEnded();
-
-protected:
-    void closeEvent(QCloseEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
+    static const forms::FormSpec &layout();
 
 private:
-    void buildWindow();
     // "Unload Me": runs Form_Unload, closes the window and ends the program.
     // Unloading an unloaded window does nothing.
     void unloadWindow();
-    void onHostEvent(qint16 eventId);
+    void onHostEvent(std::int16_t eventId);
     void ActEvent1_Event10();
     void ActEvent1_Event22();
     // Sets tmr1's interval; 0 stops it.
     void setTimerInterval(int milliseconds);
-    void selectOption(int index, bool selected);
     // The attachment actions' writes. WriteAttachment asks before replacing
     // an attachment that the user has not agreed to replace (agreedToReplace
     // holds the path the user agreed to), and is false when the answer was
     // No and nothing was written.
-    bool WriteAttachment(const QString &path, const std::optional<QString> &agreedToReplace);
-    qint32 SetDetails(qint32 &row, QString &text);
+    bool WriteAttachment(const std::u16string &path, const std::optional<std::u16string> &agreedToReplace);
+    std::int32_t SetDetails(std::int32_t &row, std::u16string &text);
     // The current record's Details field as it is now. Every write starts
     // from it, so that a change made in ACT! since start-up survives.
-    QString rereadDetails();
+    std::u16string rereadDetails();
     // That text without its marker, ready to be written.
-    QString strippedDetails(const QString &current) const;
+    std::u16string strippedDetails(const std::u16string &current) const;
     // The replace question; true on Yes.
     bool userAgreesToReplace();
-    platform::ErrorTrap makeTrap(const QString &label);
-    // Runs a trapped procedure's body; a failure is reported unless the
-    // window has unloaded meanwhile.
-    template <class Body>
-    void runTrapped(platform::ErrorTrap &trap, Body &&body);
+    // A trap that stops its procedure quietly once the window has unloaded.
+    platform::ErrorTrap makeTrap(const std::u16string &label);
+    // Stops the running procedure when the window has unloaded under it.
+    void stopIfUnloaded() const;
 
+    forms::Face &face_;
     host::HostFactory &host_;
     platform::PlatformServices &desktop_;
+    settings::SettingsStore &store_;
+    forms::Form form_;
 
     // Program-wide references to ACT!'s objects, held from start-up.
     host::Ref<host::ActApp> ActApp;
@@ -144,15 +116,14 @@ private:
     host::ActEvent &ActEvent1;
 
     // Main-window state.
-    QString DetailsText;
-    QString AttachmentPath;
-    qint32 MarkerStart = 0;
-    qint32 MarkerEnd = 0;
-    qint32 CurrentRow = 0;
-    qint32 LinkResult = 0;
-    qint16 TickCount = 0;
+    std::u16string DetailsText;
+    std::u16string AttachmentPath;
+    std::int32_t MarkerStart = 0;
+    std::int32_t MarkerEnd = 0;
+    std::int32_t CurrentRow = 0;
+    std::int32_t LinkResult = 0;
+    std::int16_t TickCount = 0;
 
-    bool unloaded_ = false;
     bool ended_ = false;
 };
 

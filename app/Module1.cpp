@@ -2,13 +2,13 @@
 
 namespace app::Module1 {
 
-bool ShellOpen(platform::PlatformServices &desktop, QWidget *owner, const QString &operation,
-               const QString &target)
+bool ShellOpen(platform::PlatformServices &desktop, platform::WindowHandle owner, const std::u16string &operation,
+               const std::u16string &target)
 {
-    return desktop.ShellExecute(owner, operation, target, QString(), desktop.ProgramFolder(), platform::SW_SHOW);
+    return desktop.ShellExecute(owner, operation, target, std::nullopt, desktop.ProgramFolder(), platform::SW_SHOW);
 }
 
-void BringToFront(platform::PlatformServices &desktop, QWidget *window)
+void BringToFront(platform::PlatformServices &desktop, platform::WindowHandle window)
 {
     desktop.SetForegroundWindow(window);
 }

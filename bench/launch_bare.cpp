@@ -6,8 +6,8 @@
 // are not meant to be run by hand, though they can be:
 //   build/bin/bench_launch_bare [--texts]
 
-#include "platform/Twips.h"
-#include "platform/WindowFont.h"
+#include "platform/qt/Twips.h"
+#include "platform/qt/WindowFont.h"
 #include "resources/ProgramIcon.h"
 
 #include <QApplication>

@@ -12,7 +12,7 @@
 //
 // usage: bench_standin_window [runs]        (medians of runs, 3 by default)
 
-#include "platform/QtPlatformServices.h"
+#include "platform/qt/QtPlatformServices.h"
 #include "standin/StandinDatabase.h"
 #include "standin/StandinService.h"
 #include "standin/StandinWindow.h"

@@ -1,34 +1,34 @@
 # The Windows build, included by the top-level CMakeLists.txt.
 #
-# The host adapter is chosen here: on Windows the program reaches ACT!
-# through COM (host/com, wrapped for Qt by host/com/qt), where the Linux
-# build uses the D-Bus client (host/dbus).
+# The program's own code is portable (no toolkit); on Windows its host
+# interfaces are served over COM (host/com, where the Linux build uses the
+# D-Bus client in host/dbus), its setting is kept in the registry
+# (settings/registry), and its face is the platform's own (platform/win32,
+# app/win32, each added once it is there). The stand-in ACT!, the Debian
+# package and the Qt resources are Linux's own.
 #
-# With Qt for Windows found (CMAKE_PREFIX_PATH naming its folder), this builds
-# the whole program, Pennaroc.exe, with that adapter, the registry settings
-# and the version resource. Without Qt, as in the cross build under Debian
-# (Qt for Windows is not packaged there), it builds the parts that need no
-# Qt: the COM host core, the registry settings and the version resource, and
-# the test programs in tests/windows, which CTest runs under Wine.
+# The portable tests and the Windows tests (tests/windows) build too; cross
+# built, CTest runs them under Wine (the toolchain file names Wine as
+# CMAKE_CROSSCOMPILING_EMULATOR), in a Wine prefix of their own,
+# PENNAROC_WINEPREFIX (build-windows/wine by default), which
+# ./test --windows prepares.
 enable_language(RC)
 add_compile_definitions(UNICODE _UNICODE NOMINMAX)
+set(CMAKE_AUTOMOC OFF)
 
-find_package(Qt6 6.4 QUIET COMPONENTS Core Gui Widgets Test)
-
-if(Qt6_FOUND)
-  message(STATUS "Windows build with Qt ${Qt6_VERSION}: the whole program, over the COM adapter")
-  # The stand-in ACT! and the Debian package are Linux's own.
-  foreach(subsystem host platform resources settings about integrate app)
-    add_subdirectory(${subsystem})
-  endforeach()
-else()
-  set(CMAKE_AUTOMOC OFF)
-  message(STATUS "Windows build without Qt: the COM host core, the registry settings, the version resource and their tests")
-  add_subdirectory(host/com)
-  add_subdirectory(settings/registry)
-endif()
+foreach(subsystem host platform settings about integrate app)
+  add_subdirectory(${subsystem})
+endforeach()
 
 include(CTest)
 if(BUILD_TESTING)
-  add_subdirectory(tests/windows)
+  set(PENNAROC_WINEPREFIX ${CMAKE_BINARY_DIR}/wine CACHE PATH "The Wine prefix the tests run in")
+  # No window, no debug chatter, and no offer to install Mono or Gecko.
+  set(PENNAROC_WINE_TEST_ENVIRONMENT
+    WINEPREFIX=${PENNAROC_WINEPREFIX}
+    WINEDEBUG=-all
+    "WINEDLLOVERRIDES=mscoree,mshtml="
+    DISPLAY=)
+  set(PENNAROC_PORTABLE_TEST_ENVIRONMENT ${PENNAROC_WINE_TEST_ENVIRONMENT})
+  add_subdirectory(tests)
 endif()

@@ -2,18 +2,19 @@
 
 // The boundary between the program and its host, the ACT! contact manager.
 // One method per automation operation the program uses, with the host's own
-// argument widths: 16-bit numbers are qint16, 32-bit ones qint32, and a
-// by-reference argument is a reference the host may write back to.
-// Every method may throw host::Failure.
+// argument widths: 16-bit numbers are std::int16_t, 32-bit ones
+// std::int32_t, texts UTF-16, and a by-reference argument is a reference the
+// host may write back to. Every method may throw host::Failure.
 
 #include "host/Failure.h"
 #include "host/Ref.h"
 
-#include <QString>
-#include <QVariantList>
-
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <variant>
+#include <vector>
 
 namespace host {
 
@@ -21,10 +22,10 @@ class SalesList {
 public:
     virtual ~SalesList() = default;
     // Row of the current Sales/Opportunity record, -1 when none.
-    virtual qint32 GetCurrentRow() = 0;
-    virtual QString GetField(qint16 field, qint32 &row) = 0;
+    virtual std::int32_t GetCurrentRow() = 0;
+    virtual std::u16string GetField(std::int16_t field, std::int32_t &row) = 0;
     // 0 when the field was written, anything else when it was not.
-    virtual qint32 SetField(qint16 field, qint32 &row, QString &text) = 0;
+    virtual std::int32_t SetField(std::int16_t field, std::int32_t &row, std::u16string &text) = 0;
 };
 
 class ActView {
@@ -36,53 +37,56 @@ public:
 class ActViews {
 public:
     virtual ~ActViews() = default;
-    virtual std::shared_ptr<ActView> Create(qint16 viewType, const QString &name) = 0;
+    virtual std::shared_ptr<ActView> Create(std::int16_t viewType, const std::u16string &name) = 0;
 };
 
 class ActApp {
 public:
     virtual ~ActApp() = default;
-    virtual void OpenFile(const QString &path) = 0;
+    virtual void OpenFile(const std::u16string &path) = 0;
     virtual std::shared_ptr<ActViews> Views() = 0;
-    virtual QString GetOpenDBName() = 0;
-    virtual void Command(qint16 command) = 0;
+    virtual std::u16string GetOpenDBName() = 0;
+    virtual void Command(std::int16_t command) = 0;
 };
 
 class AuxCommands {
 public:
     virtual ~AuxCommands() = default;
     // 0 absent, 1 present.
-    virtual qint16 AuxCommandExistsInToolbar(qint16 view, const QString &name) = 0;
-    virtual qint16 AuxCommandExistsInToolsMenu(qint16 view, const QString &name) = 0;
+    virtual std::int16_t AuxCommandExistsInToolbar(std::int16_t view, const std::u16string &name) = 0;
+    virtual std::int16_t AuxCommandExistsInToolsMenu(std::int16_t view, const std::u16string &name) = 0;
     // 0 when no such command is registered.
-    virtual qint16 AuxCommandExists(const QString &name) = 0;
+    virtual std::int16_t AuxCommandExists(const std::u16string &name) = 0;
     // 0 when added.
-    virtual qint32 AddAuxCommand(const QString &name, const QString &executable, const QString &folder,
-                                 const QString &caption, const QString &tooltip, const QString &icon,
-                                 const QString &largeIcon, qint16 flags) = 0;
+    virtual std::int32_t AddAuxCommand(const std::u16string &name, const std::u16string &executable, const std::u16string &folder,
+                                 const std::u16string &caption, const std::u16string &tooltip, const std::u16string &icon,
+                                 const std::u16string &largeIcon, std::int16_t flags) = 0;
     // 0 when done.
-    virtual qint32 AddAuxCommandToToolbar(qint16 view, const QString &name) = 0;
-    virtual qint32 RemoveAuxCommandFromToolbar(qint16 view, const QString &name) = 0;
-    virtual qint32 AddAuxCommandToToolsMenu(qint16 view, const QString &name) = 0;
-    virtual qint32 RemoveAuxCommandFromToolsMenu(qint16 view, const QString &name) = 0;
+    virtual std::int32_t AddAuxCommandToToolbar(std::int16_t view, const std::u16string &name) = 0;
+    virtual std::int32_t RemoveAuxCommandFromToolbar(std::int16_t view, const std::u16string &name) = 0;
+    virtual std::int32_t AddAuxCommandToToolsMenu(std::int16_t view, const std::u16string &name) = 0;
+    virtual std::int32_t RemoveAuxCommandFromToolsMenu(std::int16_t view, const std::u16string &name) = 0;
 };
+
+// A value an event carries.
+using EventArgument = std::variant<std::monostate, std::int32_t, double, bool, std::u16string>;
 
 // The host's event control: three members called by dispatch id, and 23
 // events numbered 0 to 22.
 class ActEvent {
 public:
-    enum EventId : qint16 {
+    enum EventId : std::int16_t {
         FirstEvent = 0,
         DatabaseClosed = 10,      // the open database closes (also when the host quits)
         CurrentSalesRowChanged = 22, // one argument: the new row
         LastEvent = 22,
     };
-    using Handler = std::function<void(qint16 eventId, const QVariantList &args)>;
+    using Handler = std::function<void(std::int16_t eventId, const std::vector<EventArgument> &args)>;
 
     virtual ~ActEvent() = default;
     // Id 1, the link test: 1 or more when the host is there with a database
     // open, 0 otherwise.
-    virtual qint32 Id1(qint32 argument) = 0;
+    virtual std::int32_t Id1(std::int32_t argument) = 0;
     // Id 2: acknowledges a notification.
     virtual void Id2() = 0;
     // Id 3: true only when the host is there but refuses the link.
@@ -92,10 +96,10 @@ public:
     virtual void setHandler(Handler handler) = 0;
 };
 
-inline constexpr const char *AppObjectProgId = "ACTOLE.APPOBJECT";
-inline constexpr const char *AuxCommandsProgId = "ACTOLE.AUXCMDS";
-inline constexpr qint16 DetailsField = 36;
-inline constexpr qint16 CloseCommand = 150;
+inline constexpr const char16_t *AppObjectProgId = u"ACTOLE.APPOBJECT";
+inline constexpr const char16_t *AuxCommandsProgId = u"ACTOLE.AUXCMDS";
+inline constexpr std::int16_t DetailsField = 36;
+inline constexpr std::int16_t CloseCommand = 150;
 
 // Creates the host's automation objects by identifier and owns the event
 // control. Creating an object when the host cannot be reached raises

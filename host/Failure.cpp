@@ -1,21 +1,28 @@
 #include "host/Failure.h"
 
+#include "host/Text.h"
+
 #include <limits>
 
 namespace host {
 
-qint16 toInt16(qint64 value)
+Failure::Failure(std::int32_t number, std::u16string description)
+    : number_(number), description_(std::move(description)), what_(text::utf8(description_))
 {
-    if (value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<qint16>::max())
-        throw Failure::overflow();
-    return static_cast<qint16>(value);
 }
 
-qint32 toInt32(qint64 value)
+std::int16_t toInt16(std::int64_t value)
 {
-    if (value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+    if (value < std::numeric_limits<std::int16_t>::min() || value > std::numeric_limits<std::int16_t>::max())
         throw Failure::overflow();
-    return static_cast<qint32>(value);
+    return static_cast<std::int16_t>(value);
+}
+
+std::int32_t toInt32(std::int64_t value)
+{
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+        throw Failure::overflow();
+    return static_cast<std::int32_t>(value);
 }
 
 } // namespace host

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QString>
+#include <cstdint>
 #include <exception>
+#include <string>
 
 namespace host {
 
@@ -9,36 +10,35 @@ namespace host {
 // number and a description, as a scripting runtime would report them.
 class Failure : public std::exception {
 public:
-    Failure(qint32 number, QString description)
-        : number_(number), description_(std::move(description)), what_(description_.toUtf8()) {}
+    Failure(std::int32_t number, std::u16string description);
 
-    qint32 number() const noexcept { return number_; }
-    const QString &description() const noexcept { return description_; }
-    const char *what() const noexcept override { return what_.constData(); }
+    std::int32_t number() const noexcept { return number_; }
+    const std::u16string &description() const noexcept { return description_; }
+    const char *what() const noexcept override { return what_.c_str(); }
 
     // Classic runtime error numbers used by the program.
-    static constexpr qint32 InvalidCall = 5;
-    static constexpr qint32 Overflow = 6;
-    static constexpr qint32 ObjectNotSet = 91;
-    static constexpr qint32 CannotCreateObject = 429;
-    static constexpr qint32 AutomationError = 440;
-    static constexpr qint32 ServerUnavailable = 462;
+    static constexpr std::int32_t InvalidCall = 5;
+    static constexpr std::int32_t Overflow = 6;
+    static constexpr std::int32_t TypeMismatch = 13;
+    static constexpr std::int32_t ObjectNotSet = 91;
+    static constexpr std::int32_t InvalidPropertyValue = 380;
+    static constexpr std::int32_t CannotCreateObject = 429;
+    static constexpr std::int32_t AutomationError = 440;
+    static constexpr std::int32_t ServerUnavailable = 462;
 
-    static Failure overflow() { return Failure(Overflow, QStringLiteral("Overflow")); }
-    static Failure objectNotSet() {
-        return Failure(ObjectNotSet, QStringLiteral("Object variable or With block variable not set"));
-    }
+    static Failure overflow() { return Failure(Overflow, u"Overflow"); }
+    static Failure objectNotSet() { return Failure(ObjectNotSet, u"Object variable or With block variable not set"); }
 
 private:
-    qint32 number_;
-    QString description_;
-    QByteArray what_;
+    std::int32_t number_;
+    std::u16string description_;
+    std::string what_;
 };
 
 // Converts a host number to 16 bits, raising the overflow failure when it
 // does not fit, as a late-bound conversion would.
-qint16 toInt16(qint64 value);
+std::int16_t toInt16(std::int64_t value);
 // The same for 32 bits.
-qint32 toInt32(qint64 value);
+std::int32_t toInt32(std::int64_t value);
 
 } // namespace host

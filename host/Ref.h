@@ -14,13 +14,26 @@ public:
     Ref() = default;
     Ref(std::shared_ptr<T> object) : object_(std::move(object)) {} // NOLINT: implicit on purpose
 
-    T *operator->() const
+    // Holds the object for as long as one call on it lasts: a notification
+    // handled while the call waits may release this reference (the window
+    // unloads), and the object must outlive the call all the same.
+    struct Pinned {
+        std::shared_ptr<T> object;
+        T *operator->() const { return object.get(); }
+    };
+
+    Pinned operator->() const
     {
         if (!object_)
             throw Failure::objectNotSet();
-        return object_.get();
+        return Pinned{object_};
     }
-    T &operator*() const { return *operator->(); }
+    T &operator*() const
+    {
+        if (!object_)
+            throw Failure::objectNotSet();
+        return *object_;
+    }
 
     bool isNothing() const { return !object_; }
     void release() { object_.reset(); }

@@ -1,52 +1,57 @@
 #include "integrate/CommandRegistration.h"
 
+#include "host/Text.h"
+
+#include <algorithm>
+
 namespace integrate {
 
-QStringList CommandRegistration::values() const
+std::vector<std::u16string> CommandRegistration::values() const
 {
-    return {name, executable, folder, caption, tooltip, icon, largeIcon, QString::number(flags)};
+    return {name, executable, folder, caption, tooltip, icon, largeIcon, text::number(flags)};
 }
 
-QString executableBaseName(const QString &executableFileName)
+std::u16string executableBaseName(const std::u16string &executableFileName)
 {
     // A leading dot starts a hidden name, not an extension.
-    const qsizetype dot = executableFileName.lastIndexOf(QLatin1Char('.'));
-    return dot > 0 ? executableFileName.left(dot) : executableFileName;
+    const std::size_t dot = executableFileName.rfind(u'.');
+    return dot != std::u16string::npos && dot > 0 ? executableFileName.substr(0, dot) : executableFileName;
 }
 
 namespace {
 
-QString joined(const QString &folder, QChar separator, const QString &fileName)
+std::u16string joined(const std::u16string &folder, char16_t separator, const std::u16string &fileName)
 {
-    if (folder.endsWith(separator))
+    if (!folder.empty() && folder.back() == separator)
         return folder + fileName;
     return folder + separator + fileName;
 }
 
 } // namespace
 
-CommandRegistration registrationValues(const QString &appName, const QString &tooltipPrefix,
-                                       const QString &folder, const QString &executableFileName, PathForm form)
+CommandRegistration registrationValues(const std::u16string &appName, const std::u16string &tooltipPrefix,
+                                       const std::u16string &folder, const std::u16string &executableFileName,
+                                       PathForm form)
 {
-    const QString base = executableBaseName(executableFileName);
+    const std::u16string base = executableBaseName(executableFileName);
     CommandRegistration r;
     r.name = appName;
     r.caption = appName;
     r.tooltip = tooltipPrefix + appName;
     r.flags = 1;
     if (form == PathForm::Windows) {
-        const QChar sep(u'\\');
+        const char16_t sep = u'\\';
         r.folder = folder;
-        r.folder.replace(QLatin1Char('/'), sep);
-        r.executable = joined(r.folder, sep, base + QStringLiteral(".EXE"));
-        r.icon = joined(r.folder, sep, base + QStringLiteral(".ico"));
-        r.largeIcon = joined(r.folder, sep, base + QStringLiteral("32.ico"));
+        std::replace(r.folder.begin(), r.folder.end(), u'/', sep);
+        r.executable = joined(r.folder, sep, base + u".EXE");
+        r.icon = joined(r.folder, sep, base + u".ico");
+        r.largeIcon = joined(r.folder, sep, base + u"32.ico");
     } else {
-        const QChar sep(u'/');
+        const char16_t sep = u'/';
         r.folder = folder;
         r.executable = joined(r.folder, sep, executableFileName);
-        r.icon = joined(r.folder, sep, base + QStringLiteral(".ico"));
-        r.largeIcon = joined(r.folder, sep, base + QStringLiteral("32.ico"));
+        r.icon = joined(r.folder, sep, base + u".ico");
+        r.largeIcon = joined(r.folder, sep, base + u"32.ico");
     }
     return r;
 }

@@ -3,8 +3,9 @@
 // The eight values under which the program registers its own command in
 // ACT!, derived from where the running executable lies.
 
-#include <QString>
-#include <QStringList>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace integrate {
 
@@ -14,7 +15,7 @@ enum class PathForm { Windows, Linux };
 
 constexpr PathForm nativePathForm()
 {
-#ifdef Q_OS_WIN
+#ifdef _WIN32
     return PathForm::Windows;
 #else
     return PathForm::Linux;
@@ -22,22 +23,22 @@ constexpr PathForm nativePathForm()
 }
 
 struct CommandRegistration {
-    QString name;        // 1: the command's name
-    QString executable;  // 2: the program to launch
-    QString folder;      // 3: the folder it starts in
-    QString caption;     // 4: the command's caption
-    QString tooltip;     // 5: tooltip prefix + name
-    QString icon;        // 6: small icon, beside the executable
-    QString largeIcon;   // 7: large icon, beside the executable
-    qint16 flags = 1;    // 8
+    std::u16string name;       // 1: the command's name
+    std::u16string executable; // 2: the program to launch
+    std::u16string folder;     // 3: the folder it starts in
+    std::u16string caption;    // 4: the command's caption
+    std::u16string tooltip;    // 5: tooltip prefix + name
+    std::u16string icon;       // 6: small icon, beside the executable
+    std::u16string largeIcon;  // 7: large icon, beside the executable
+    std::int16_t flags = 1;    // 8
 
     // The eight values in registration order, the last one as a number.
-    QStringList values() const;
+    std::vector<std::u16string> values() const;
 };
 
 // The executable's file name without its extension ("Pennaroc.exe" gives
 // "Pennaroc"; a name without extension stays as it is).
-QString executableBaseName(const QString &executableFileName);
+std::u16string executableBaseName(const std::u16string &executableFileName);
 
 // folder is the folder of the running executable, executableFileName its
 // file name with whatever extension it has.
@@ -46,7 +47,8 @@ QString executableBaseName(const QString &executableFileName);
 //            in the folder become backslashes).
 //   Linux:   folder/FileName, folder, folder/Base.ico, folder/Base32.ico.
 // A folder that already ends with a separator (a root folder) gets none added.
-CommandRegistration registrationValues(const QString &appName, const QString &tooltipPrefix,
-                                       const QString &folder, const QString &executableFileName, PathForm form);
+CommandRegistration registrationValues(const std::u16string &appName, const std::u16string &tooltipPrefix,
+                                       const std::u16string &folder, const std::u16string &executableFileName,
+                                       PathForm form);
 
 } // namespace integrate

@@ -2,7 +2,7 @@
 
 namespace ModSHBrowse {
 
-std::optional<QString> browseForFolder(platform::PlatformServices &desktop, QWidget *owner)
+std::optional<std::u16string> browseForFolder(platform::PlatformServices &desktop, platform::WindowHandle owner)
 {
     return desktop.BrowseForFolder(owner);
 }

@@ -4,42 +4,38 @@
 // section and key.
 //
 // On Linux each application name has one INI file in the user's
-// configuration folder, <config>/<application>/<application>.conf, and each
-// section is a group in it. The application name serves as the QSettings
-// organisation as well as the application, because QSettings refuses an
-// empty organisation.
-//
-// On Windows the entries are registry values instead, where the old program
-// kept them: under HKEY_CURRENT_USER, the key "Software\VB and VBA Program
-// Settings\<application>\<section>", one string value per key
-// (settings/registry).
+// configuration folder (settings/qt). On Windows the entries are registry
+// values, where the old program kept them: under HKEY_CURRENT_USER, the key
+// "Software\VB and VBA Program Settings\<application>\<section>", one string
+// value per key (settings/registry).
 //
 // Every read opens the store afresh and every write is flushed at once, so
 // a value written by one running copy is what the next read of any copy
-// sees. System-wide files are never consulted.
+// sees. Nothing system-wide is ever consulted.
 
-#include <QString>
+#include <cstdint>
+#include <string>
 
 namespace settings {
 
 class SettingsStore {
 public:
+    virtual ~SettingsStore() = default;
+
     // The stored text, or valueIfMissing when the entry does not exist. An
     // entry that holds empty text exists and reads as empty text. Raises
-    // host::Failure when the store cannot be read.
-    static QString read(const QString &application, const QString &section, const QString &key,
-                        const QString &valueIfMissing);
+    // host::Failure when the store cannot be read, and InvalidCall (5) for an
+    // empty application, section or key.
+    virtual std::u16string read(const std::u16string &application, const std::u16string &section,
+                                const std::u16string &key, const std::u16string &valueIfMissing) = 0;
 
     // Creates or replaces the entry with text, unchanged. Raises
     // host::Failure when the store cannot be written.
-    static void write(const QString &application, const QString &section, const QString &key,
-                      const QString &text);
+    virtual void write(const std::u16string &application, const std::u16string &section, const std::u16string &key,
+                       const std::u16string &text) = 0;
 
-    // The file that holds the entries of an application.
-    static QString fileName(const QString &application);
-
-    // The number reported when the store's file cannot be read or written.
-    static constexpr qint32 AccessFailure = 75;
+    // The number reported when the store cannot be read or written.
+    static constexpr std::int32_t AccessFailure = 75;
 };
 
 } // namespace settings

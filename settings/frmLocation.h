@@ -5,35 +5,35 @@
 // and stores the box's text on OK.
 
 #include "platform/PlatformServices.h"
+#include "platform/forms/Form.h"
+#include "settings/SettingsStore.h"
 
-#include <QDialog>
+#include <string>
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
-class frmLocation : public QDialog {
-    Q_OBJECT
+class frmLocation {
 public:
-    explicit frmLocation(platform::PlatformServices &desktop, QWidget *parent = nullptr);
+    // Loads the dialog at once; owner is the window it opens over.
+    frmLocation(forms::Face &face, platform::PlatformServices &desktop, settings::SettingsStore &store,
+                platform::WindowHandle owner = nullptr);
 
-    QPushButton *cmdOK;
-    QPushButton *cmdCancel;
-    QPushButton *cmdBrowse;
-    QLineEdit *txtPath;
-    QLabel *lblPath;
+    forms::Form &form() { return form_; }
+    void showModal() { form_.showModal(); }
 
     // The texts of the load step's error report.
-    static QString errorTitle();
-    static QString contactLine();
+    static std::u16string errorTitle();
+    static std::u16string contactLine();
 
-public Q_SLOTS:
+    // Event procedures.
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdBrowse_Click();
+
+    static const forms::FormSpec &layout();
 
 private:
     void Form_Load();
 
     platform::PlatformServices &desktop_;
+    settings::SettingsStore &store_;
+    forms::Form form_;
 };

@@ -1,10 +1,8 @@
 #include "settings/modFolderFileExists.h"
 
-#include <QFileInfo>
-
-bool FolderFileExists(const QString &path)
+bool FolderFileExists(platform::PlatformServices &desktop, const std::u16string &path)
 {
-    if (path.isEmpty())
+    if (path.empty())
         return false;
-    return QFileInfo::exists(path);
+    return desktop.PathExists(path);
 }

@@ -45,7 +45,7 @@ int usage()
 // --help and --version: on standard output, status 0.
 int helpOrVersion()
 {
-    QCoreApplication::setApplicationVersion(product::versionText());
+    QCoreApplication::setApplicationVersion(QString::fromStdU16String(product::versionText()));
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("A stand-in ACT! contact manager for Pennaroc: one SQLite database file of "

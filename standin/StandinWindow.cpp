@@ -2,6 +2,7 @@
 
 #include "host/dbus/BusProtocol.h"
 #include "platform/PlatformServices.h"
+#include "platform/qt/QtText.h"
 #include "standin/StandinService.h"
 
 #include <QAction>
@@ -258,8 +259,9 @@ void StandinWindow::onRecordSelectionChanged()
         // and event 22 follows.
         service_.select(row);
     } catch (const DatabaseError &error) {
-        platform_.MsgBox(QStringLiteral("Record %1 cannot be made current:\r%2").arg(row).arg(error.message()),
-                         platform::vbOKOnly | platform::vbExclamation, MessageTitle);
+        platform_.MsgBox(
+            platform::qt::toU16(QStringLiteral("Record %1 cannot be made current:\r%2").arg(row).arg(error.message())),
+            platform::vbOKOnly | platform::vbExclamation, platform::qt::toU16(MessageTitle));
         reloadRecords();
     }
 }
@@ -334,10 +336,11 @@ void StandinWindow::runCommand(AuxCommand command)
         return;
     else
         why = QStringLiteral("The program cannot be started.");
-    platform_.MsgBox(QStringLiteral("The command \"%1\" could not be started.\r%2\r\rProgram: %3\rFolder: %4")
-                         .arg(command.caption.isEmpty() ? command.name : command.caption, why, command.executable,
-                              command.folder),
-                     platform::vbOKOnly | platform::vbExclamation, MessageTitle);
+    platform_.MsgBox(
+        platform::qt::toU16(QStringLiteral("The command \"%1\" could not be started.\r%2\r\rProgram: %3\rFolder: %4")
+                                .arg(command.caption.isEmpty() ? command.name : command.caption, why,
+                                     command.executable, command.folder)),
+        platform::vbOKOnly | platform::vbExclamation, platform::qt::toU16(MessageTitle));
 }
 
 } // namespace standin

@@ -1,6 +1,6 @@
 // act-standin: the stand-in ACT! service and its command line.
 
-#include "platform/QtPlatformServices.h"
+#include "platform/qt/QtPlatformServices.h"
 #include "standin/StandinCommandLine.h"
 #include "standin/StandinWindow.h"
 

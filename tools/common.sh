@@ -15,9 +15,8 @@ PENNAROC_TEST_PACKAGES=(
 )
 # What ./test --windows needs: the mingw-w64 cross compiler (its posix-thread
 # flavour, for std::thread and std::mutex), windres, and Wine's 64-bit loader
-# to run the test programs; cmake, ninja and Qt's headers (for the syntax
-# check of the Windows Qt sources) come from the list above. These are
-# installed without their recommended packages: Wine runs the tests with no
+# to run the test programs; cmake and ninja come from the list above. These
+# are installed without their recommended packages: Wine runs the tests with no
 # display, sound or fonts.
 PENNAROC_WINDOWS_PACKAGES=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# ./test --windows: the Windows parts (the COM host core, the registry
-# settings, the version resource) cross-built with mingw-w64 into
-# build-windows/ and tested under Wine, in a Wine prefix of their own
-# (build-windows/wine). Arguments go to ctest.
+# ./test --windows: the Windows build (the portable libraries, the COM host,
+# the registry settings, the version resource) cross-built with mingw-w64
+# into build-windows/, and its tests (the portable tests and tests/windows)
+# run under Wine, in a Wine prefix of their own (build-windows/wine).
+# Arguments go to ctest.
 set -euo pipefail
 PENNAROC_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=tools/common.sh
 source "$PENNAROC_ROOT/tools/common.sh"
 
 builddir=$PENNAROC_ROOT/build-windows
-install_missing "" cmake ninja-build qt6-base-dev
+install_missing "" cmake ninja-build
 install_missing --no-install-recommends "${PENNAROC_WINDOWS_PACKAGES[@]}"
 
 wine64=/usr/lib/wine/wine64

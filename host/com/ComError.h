@@ -11,8 +11,8 @@ namespace host::com {
 
 class Error : public std::exception {
 public:
-    // windows.h stays out of this header, whose users include the program's
-    // Qt headers: its macros rename members such as ShellExecute.
+    // windows.h stays out of this header, which the portable interfaces'
+    // adapter includes: its macros rename members such as ShellExecute.
     Error(std::int32_t number, std::wstring description);
 
     std::int32_t number() const noexcept { return number_; }

@@ -4,8 +4,8 @@
 // binding: objects are made by ProgID (CLSIDFromProgID, CoCreateInstance),
 // members are found by name (GetIDsOfNames) and called through
 // IDispatch::Invoke, except the event control's three members, which are
-// called by dispatch id. No Qt here: texts are UTF-16 std::wstring, as BSTR
-// holds them.
+// called by dispatch id. Texts are UTF-16 std::wstring, as BSTR holds them;
+// host/com/ComHostFactory.h puts the program's host interfaces over this.
 //
 // Arguments cross with the host's widths: a 16-bit number as VT_I2, a 32-bit
 // one as VT_I4, a text as VT_BSTR, and a by-reference argument as VT_BYREF to

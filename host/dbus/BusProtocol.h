@@ -149,10 +149,13 @@ inline constexpr qint16 FirstView = 1;
 inline constexpr qint16 LastView = 6;
 
 // Why a text cannot cross the bus unaltered, or an empty string when it can.
-// The bus carries UTF-8 without NUL characters: a NUL would cut the text and
-// an unpaired surrogate would be replaced on the way.
+// The bus carries UTF-8 without NUL characters: a NUL would cut the text, an
+// unpaired surrogate would be replaced on the way, and a leading U+FEFF
+// would be taken for a byte order mark and dropped by the reader.
 inline QString textCrossingProblem(const QString &text)
 {
+    if (!text.isEmpty() && text.at(0) == QChar(0xFEFF))
+        return QStringLiteral("the text begins with U+FEFF, which would be taken for a byte order mark and dropped");
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text.at(i);
         if (c.isNull())

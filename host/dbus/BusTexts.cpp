@@ -99,6 +99,10 @@ std::optional<QString> crossingText(const QByteArray &bytes, QString *problem)
                        .arg(static_cast<const char *>(nul) - bytes.constData());
         return std::nullopt;
     }
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        *problem = QStringLiteral("the text begins with U+FEFF, which would be taken for a byte order mark and dropped");
+        return std::nullopt;
+    }
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(bytes);
     if (decoder.hasError()) {

@@ -8,6 +8,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QDBusVariant>
 
+#include <limits>
 #include <optional>
 
 namespace host::dbus {
@@ -23,6 +24,12 @@ const QString Disconnected = QStringLiteral("org.freedesktop.DBus.Error.Disconne
 const QString NoServer = QStringLiteral("org.freedesktop.DBus.Error.NoServer");
 const QString BusDaemon = QStringLiteral("org.freedesktop.DBus");
 
+// A failure whose description was worded as a QString.
+Failure failure(std::int32_t number, const QString &description)
+{
+    return Failure(number, toU16(description));
+}
+
 QString busMessage(const QDBusMessage &reply)
 {
     const QString text = reply.errorMessage();
@@ -36,8 +43,9 @@ QString busMessage(const QDBusMessage &reply)
 Failure typeMismatch(const QString &member, const QVariant &value, const char *expected)
 {
     const char *got = value.isValid() ? value.typeName() : "nothing";
-    return Failure(13, QStringLiteral("Type mismatch: %1 answered %2 where %3 was expected")
-                           .arg(member, QLatin1String(got ? got : "an unknown value"), QLatin1String(expected)));
+    return failure(Failure::TypeMismatch,
+                   QStringLiteral("Type mismatch: %1 answered %2 where %3 was expected")
+                       .arg(member, QLatin1String(got ? got : "an unknown value"), QLatin1String(expected)));
 }
 
 // A whole number carried by value, whatever its width on the bus.
@@ -83,63 +91,64 @@ public:
     DBusSalesList(std::shared_ptr<BusChannel> channel, QString path)
         : channel_(std::move(channel)), path_(std::move(path)) {}
 
-    qint32 GetCurrentRow() override
+    std::int32_t GetCurrentRow() override
     {
         const QString member = QStringLiteral("GetCurrentRow");
         const QVariantList r = channel_->call(path_, protocol::SalesListInterface, member);
         return resultToInt32(member, argumentAt(member, r, 0));
     }
 
-    QString GetField(qint16 field, qint32 &row) override
+    std::u16string GetField(std::int16_t field, std::int32_t &row) override
     {
         const QString member = QStringLiteral("GetField");
         const QVariantList args{QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row)};
         const QDBusMessage reply = channel_->rawCall(path_, protocol::SalesListInterface, member, args);
         if (reply.type() == QDBusMessage::ErrorMessage && reply.errorName() == protocol::TextByDescriptorError)
-            return bigField(member, args, row);
+            return toU16(bigField(member, args, row));
         if (reply.type() != QDBusMessage::ReplyMessage)
             throw channel_->failureFor(member, reply);
         const QVariantList r = reply.arguments();
         const QString text = resultToString(member, argumentAt(member, r, 0));
         if (r.size() > 1)
             row = resultToInt32(member, r.at(1));
-        return text;
+        return toU16(text);
     }
 
-    qint32 SetField(qint16 field, qint32 &row, QString &text) override
+    std::int32_t SetField(std::int16_t field, std::int32_t &row, std::u16string &text) override
     {
         const QString member = QStringLiteral("SetField");
         const QString change = QStringLiteral("the Details field was changed");
         // Every UTF-16 unit takes at least one byte of UTF-8.
-        if (text.size() > protocol::MaxTextBytes)
-            throw tooLarge(member, text.size());
-        if (text.size() > protocol::InlineTextBytes / 3 && channel_->canPassDescriptors()) {
-            const QByteArray utf8 = text.toUtf8();
+        if (text.size() > std::size_t(protocol::MaxTextBytes))
+            throw tooLarge(member, qint64(text.size()));
+        const QString sent = toQString(text);
+        if (sent.size() > protocol::InlineTextBytes / 3 && channel_->canPassDescriptors()) {
+            const QByteArray utf8 = sent.toUtf8();
             if (utf8.size() > protocol::InlineTextBytes)
-                return setBigField(member, change, field, row, text, utf8);
+                return setBigField(member, change, field, row, sent, utf8);
         }
         const QVariantList r =
             channel_->call(path_, protocol::SalesListInterface, member,
-                           {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), text}, change);
-        const qint32 result = resultToInt32(member, argumentAt(member, r, 0));
+                           {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), sent}, change);
+        const std::int32_t result = resultToInt32(member, argumentAt(member, r, 0));
         if (r.size() > 1)
             row = resultToInt32(member, r.at(1));
         if (r.size() > 2)
-            text = resultToString(member, r.at(2));
+            text = toU16(resultToString(member, r.at(2)));
         return result;
     }
 
 private:
     static Failure tooLarge(const QString &member, qint64 atLeast)
     {
-        return Failure(Failure::InvalidCall,
+        return failure(Failure::InvalidCall,
                        QStringLiteral("Invalid procedure call or argument (%1: the text is %2 or more, more than the %3 "
                                       "that can cross to ACT!; it was not sent to ACT!)")
                            .arg(member, protocol::sizeText(atLeast), protocol::sizeText(protocol::MaxTextBytes)));
     }
 
     // A text too long for a message comes as a descriptor of a file.
-    QString bigField(const QString &member, const QVariantList &args, qint32 &row)
+    QString bigField(const QString &member, const QVariantList &args, std::int32_t &row)
     {
         const QVariantList r =
             channel_->call(path_, protocol::SalesListInterface, QStringLiteral("GetFieldByDescriptor"), args);
@@ -153,7 +162,7 @@ private:
         if (utf8)
             text = protocol::crossingText(*utf8, &problem);
         if (!text)
-            throw Failure(Failure::AutomationError, QStringLiteral("Automation error (%1: %2)").arg(member, problem));
+            throw failure(Failure::AutomationError, QStringLiteral("Automation error (%1: %2)").arg(member, problem));
         if (r.size() > 1)
             row = resultToInt32(member, r.at(1));
         return *std::move(text);
@@ -161,8 +170,8 @@ private:
 
     // A text too long for a message goes as a descriptor of a sealed file;
     // the host leaves it as it was sent.
-    qint32 setBigField(const QString &member, const QString &change, qint16 field, qint32 &row, const QString &text,
-                       const QByteArray &utf8)
+    std::int32_t setBigField(const QString &member, const QString &change, std::int16_t field, std::int32_t &row,
+                             const QString &text, const QByteArray &utf8)
     {
         if (utf8.size() > protocol::MaxTextBytes)
             throw tooLarge(member, utf8.size());
@@ -170,14 +179,14 @@ private:
         QString problem;
         const QDBusUnixFileDescriptor descriptor = protocol::textDescriptor(utf8, &problem);
         if (!descriptor.isValid())
-            throw Failure(Failure::InvalidCall,
+            throw failure(Failure::InvalidCall,
                           QStringLiteral("Invalid procedure call or argument (%1: %2; it was not sent to ACT!)")
                               .arg(member, problem));
         const QVariantList r = channel_->call(
             path_, protocol::SalesListInterface, QStringLiteral("SetFieldByDescriptor"),
             {QVariant::fromValue<qint16>(field), QVariant::fromValue<qint32>(row), QVariant::fromValue(descriptor)},
             change);
-        const qint32 result = resultToInt32(member, argumentAt(member, r, 0));
+        const std::int32_t result = resultToInt32(member, argumentAt(member, r, 0));
         if (r.size() > 1)
             row = resultToInt32(member, r.at(1));
         return result;
@@ -209,11 +218,11 @@ public:
     DBusViews(std::shared_ptr<BusChannel> channel, QString path)
         : channel_(std::move(channel)), path_(std::move(path)) {}
 
-    std::shared_ptr<ActView> Create(qint16 viewType, const QString &name) override
+    std::shared_ptr<ActView> Create(std::int16_t viewType, const std::u16string &name) override
     {
         const QString member = QStringLiteral("Create");
-        const QVariantList r =
-            channel_->call(path_, protocol::ViewsInterface, member, {QVariant::fromValue<qint16>(viewType), name});
+        const QVariantList r = channel_->call(path_, protocol::ViewsInterface, member,
+                                              {QVariant::fromValue<qint16>(viewType), toQString(name)});
         return std::make_shared<DBusView>(channel_, resultToObjectPath(member, argumentAt(member, r, 0)));
     }
 
@@ -226,9 +235,9 @@ class DBusApp : public ActApp {
 public:
     DBusApp(std::shared_ptr<BusChannel> channel, QString path) : channel_(std::move(channel)), path_(std::move(path)) {}
 
-    void OpenFile(const QString &path) override
+    void OpenFile(const std::u16string &path) override
     {
-        channel_->call(path_, protocol::ApplicationInterface, QStringLiteral("OpenFile"), {path});
+        channel_->call(path_, protocol::ApplicationInterface, QStringLiteral("OpenFile"), {toQString(path)});
     }
 
     std::shared_ptr<ActViews> Views() override
@@ -238,14 +247,14 @@ public:
         return std::make_shared<DBusViews>(channel_, resultToObjectPath(member, argumentAt(member, r, 0)));
     }
 
-    QString GetOpenDBName() override
+    std::u16string GetOpenDBName() override
     {
         const QString member = QStringLiteral("GetOpenDBName");
         const QVariantList r = channel_->call(path_, protocol::ApplicationInterface, member);
-        return resultToString(member, argumentAt(member, r, 0));
+        return toU16(resultToString(member, argumentAt(member, r, 0)));
     }
 
-    void Command(qint16 command) override
+    void Command(std::int16_t command) override
     {
         channel_->call(path_, protocol::ApplicationInterface, QStringLiteral("Command"),
                        {QVariant::fromValue<qint16>(command)},
@@ -263,55 +272,61 @@ public:
     DBusAuxCommands(std::shared_ptr<BusChannel> channel, QString path)
         : channel_(std::move(channel)), path_(std::move(path)) {}
 
-    qint16 AuxCommandExistsInToolbar(qint16 view, const QString &name) override
+    std::int16_t AuxCommandExistsInToolbar(std::int16_t view, const std::u16string &name) override
     {
-        return call16(QStringLiteral("AuxCommandExistsInToolbar"), {QVariant::fromValue<qint16>(view), name});
+        return call16(QStringLiteral("AuxCommandExistsInToolbar"),
+                      {QVariant::fromValue<qint16>(view), toQString(name)});
     }
-    qint16 AuxCommandExistsInToolsMenu(qint16 view, const QString &name) override
+    std::int16_t AuxCommandExistsInToolsMenu(std::int16_t view, const std::u16string &name) override
     {
-        return call16(QStringLiteral("AuxCommandExistsInToolsMenu"), {QVariant::fromValue<qint16>(view), name});
+        return call16(QStringLiteral("AuxCommandExistsInToolsMenu"),
+                      {QVariant::fromValue<qint16>(view), toQString(name)});
     }
-    qint16 AuxCommandExists(const QString &name) override
+    std::int16_t AuxCommandExists(const std::u16string &name) override
     {
-        return call16(QStringLiteral("AuxCommandExists"), {name});
+        return call16(QStringLiteral("AuxCommandExists"), {toQString(name)});
     }
-    qint32 AddAuxCommand(const QString &name, const QString &executable, const QString &folder,
-                         const QString &caption, const QString &tooltip, const QString &icon,
-                         const QString &largeIcon, qint16 flags) override
+    std::int32_t AddAuxCommand(const std::u16string &name, const std::u16string &executable,
+                               const std::u16string &folder, const std::u16string &caption,
+                               const std::u16string &tooltip, const std::u16string &icon,
+                               const std::u16string &largeIcon, std::int16_t flags) override
     {
         return call32(QStringLiteral("AddAuxCommand"),
-                      {name, executable, folder, caption, tooltip, icon, largeIcon, QVariant::fromValue<qint16>(flags)},
+                      {toQString(name), toQString(executable), toQString(folder), toQString(caption),
+                       toQString(tooltip), toQString(icon), toQString(largeIcon), QVariant::fromValue<qint16>(flags)},
                       QStringLiteral("the command's registration was made"));
     }
-    qint32 AddAuxCommandToToolbar(qint16 view, const QString &name) override
+    std::int32_t AddAuxCommandToToolbar(std::int16_t view, const std::u16string &name) override
     {
-        return call32(QStringLiteral("AddAuxCommandToToolbar"), {QVariant::fromValue<qint16>(view), name},
+        return call32(QStringLiteral("AddAuxCommandToToolbar"), {QVariant::fromValue<qint16>(view), toQString(name)},
                       QStringLiteral("the command was given its place on the toolbar"));
     }
-    qint32 RemoveAuxCommandFromToolbar(qint16 view, const QString &name) override
+    std::int32_t RemoveAuxCommandFromToolbar(std::int16_t view, const std::u16string &name) override
     {
-        return call32(QStringLiteral("RemoveAuxCommandFromToolbar"), {QVariant::fromValue<qint16>(view), name},
+        return call32(QStringLiteral("RemoveAuxCommandFromToolbar"),
+                      {QVariant::fromValue<qint16>(view), toQString(name)},
                       QStringLiteral("the command's place on the toolbar was removed"));
     }
-    qint32 AddAuxCommandToToolsMenu(qint16 view, const QString &name) override
+    std::int32_t AddAuxCommandToToolsMenu(std::int16_t view, const std::u16string &name) override
     {
-        return call32(QStringLiteral("AddAuxCommandToToolsMenu"), {QVariant::fromValue<qint16>(view), name},
+        return call32(QStringLiteral("AddAuxCommandToToolsMenu"), {QVariant::fromValue<qint16>(view), toQString(name)},
                       QStringLiteral("the command was given its place in the Tools menu"));
     }
-    qint32 RemoveAuxCommandFromToolsMenu(qint16 view, const QString &name) override
+    std::int32_t RemoveAuxCommandFromToolsMenu(std::int16_t view, const std::u16string &name) override
     {
-        return call32(QStringLiteral("RemoveAuxCommandFromToolsMenu"), {QVariant::fromValue<qint16>(view), name},
+        return call32(QStringLiteral("RemoveAuxCommandFromToolsMenu"),
+                      {QVariant::fromValue<qint16>(view), toQString(name)},
                       QStringLiteral("the command's place in the Tools menu was removed"));
     }
 
 private:
-    qint16 call16(const QString &member, const QVariantList &args)
+    std::int16_t call16(const QString &member, const QVariantList &args)
     {
         const QVariantList r = channel_->call(path_, protocol::AuxCommandsInterface, member, args);
         return resultToInt16(member, argumentAt(member, r, 0));
     }
     // Every 32-bit call of this object writes; change says what.
-    qint32 call32(const QString &member, const QVariantList &args, const QString &change)
+    std::int32_t call32(const QString &member, const QVariantList &args, const QString &change)
     {
         const QVariantList r = channel_->call(path_, protocol::AuxCommandsInterface, member, args, change);
         return resultToInt32(member, argumentAt(member, r, 0));
@@ -325,7 +340,7 @@ private:
 
 // ---------------------------------------------------------------------------
 
-qint16 resultToInt16(const QString &member, const QVariant &value)
+std::int16_t resultToInt16(const QString &member, const QVariant &value)
 {
     const std::optional<qint64> n = integerOf(value);
     if (!n)
@@ -333,7 +348,7 @@ qint16 resultToInt16(const QString &member, const QVariant &value)
     return toInt16(*n);
 }
 
-qint32 resultToInt32(const QString &member, const QVariant &value)
+std::int32_t resultToInt32(const QString &member, const QVariant &value)
 {
     const std::optional<qint64> n = integerOf(value);
     if (!n)
@@ -363,6 +378,31 @@ QString resultToObjectPath(const QString &member, const QVariant &value)
     if (value.metaType() != QMetaType::fromType<QDBusObjectPath>())
         throw typeMismatch(member, value, "an object");
     return value.value<QDBusObjectPath>().path();
+}
+
+EventArgument eventArgumentOf(const QVariant &value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::Bool:
+        return value.toBool();
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return value.toDouble();
+    case QMetaType::QString:
+        return toU16(value.toString());
+    default:
+        break;
+    }
+    // A whole number of another width is kept as 32 bits when it fits, and
+    // as a double when it does not, as the Windows face hands it.
+    if (const std::optional<qint64> n = integerOf(value)) {
+        if (*n >= std::numeric_limits<std::int32_t>::min() && *n <= std::numeric_limits<std::int32_t>::max())
+            return std::int32_t(*n);
+        if (value.metaType().id() == QMetaType::ULongLong || value.metaType().id() == QMetaType::ULong)
+            return double(value.toULongLong());
+        return double(*n);
+    }
+    return std::monostate();
 }
 
 bool BusChannel::isAbsent(const QDBusMessage &reply)
@@ -399,7 +439,7 @@ void BusChannel::logBusWords(const QString &member, const QDBusMessage &reply)
 Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply, const QString &change) const
 {
     if (!isUnavailable(reply))
-        return Failure(Failure::AutomationError,
+        return failure(Failure::AutomationError,
                        QStringLiteral("Automation error (%1: %2)").arg(member, busMessage(reply)));
     logBusWords(member, reply);
     QString said = unavailableReason(reply);
@@ -410,7 +450,7 @@ Failure BusChannel::failureFor(const QString &member, const QDBusMessage &reply,
     // owns the name) changed nothing, and a read changes nothing anyway.
     if (!change.isEmpty() && !isAbsent(reply))
         said += QStringLiteral(", so whether %1 is not known").arg(change);
-    return Failure(Failure::ServerUnavailable,
+    return failure(Failure::ServerUnavailable,
                    QStringLiteral("The remote server machine does not exist or is unavailable (%1: %2)")
                        .arg(member, said));
 }
@@ -419,7 +459,7 @@ void BusChannel::checkCrossing(const QString &member, const QString &text)
 {
     const QString problem = protocol::textCrossingProblem(text);
     if (!problem.isEmpty())
-        throw Failure(Failure::InvalidCall,
+        throw failure(Failure::InvalidCall,
                       QStringLiteral("Invalid procedure call or argument (%1: %2; it was not sent to ACT!)")
                           .arg(member, problem));
 }
@@ -450,7 +490,7 @@ QDBusMessage BusChannel::send(const QString &path, const QString &interface, con
             // Only a call sent to the well-known name before the first answer
             // can come back from elsewhere: a notification handled while it
             // waited made a call that was answered first, by another host.
-            throw Failure(Failure::ServerUnavailable,
+            throw failure(Failure::ServerUnavailable,
                           QStringLiteral("The remote server machine does not exist or is unavailable (%1: answered "
                                          "by another ACT! than the one this program works with)")
                               .arg(member));
@@ -492,7 +532,7 @@ DBusActEvent::~DBusActEvent()
                                QStringLiteral("Event"), this, SLOT(onEvent(QDBusMessage)));
 }
 
-qint32 DBusActEvent::Id1(qint32 argument)
+std::int32_t DBusActEvent::Id1(std::int32_t argument)
 {
     const QString member = QStringLiteral("Id1");
     const QDBusMessage reply = channel_->rawCall(protocol::EventControlPath, protocol::EventControlInterface, member,
@@ -536,24 +576,28 @@ void DBusActEvent::onEvent(const QDBusMessage &message)
     const std::optional<qint64> id = integerOf(in.at(0));
     if (!id || *id < FirstEvent || *id > LastEvent)
         return; // not one of the control's events
-    QVariantList args;
+    QVariantList raws;
     if (in.size() > 1) {
         const QVariant &raw = in.at(1);
         if (raw.canConvert<QDBusArgument>()) {
             const QDBusArgument argument = raw.value<QDBusArgument>();
             if (argument.currentSignature() == QLatin1String("av"))
-                argument >> args;
+                argument >> raws;
         } else if (raw.metaType().id() == QMetaType::QVariantList) {
-            args = raw.toList();
+            raws = raw.toList();
         }
     }
     if (!handler_)
         return;
+    std::vector<EventArgument> args;
+    args.reserve(std::size_t(raws.size()));
+    for (const QVariant &raw : std::as_const(raws))
+        args.push_back(eventArgumentOf(raw));
     // The handler may end the program and destroy this control while it runs:
     // call a copy, and touch nothing of this object afterwards.
     const Handler handler = handler_;
     try {
-        handler(qint16(*id), args);
+        handler(std::int16_t(*id), args);
     } catch (const Failure &) {
         // The program's event handlers skip failing statements themselves;
         // nothing may unwind into the event loop.
@@ -585,19 +629,20 @@ QString DBusHostFactory::createObject(const QString &progId)
         } else {
             why = QStringLiteral("ACT! refused \"%1\": %2").arg(progId, busMessage(reply));
         }
-        throw Failure(Failure::CannotCreateObject, QStringLiteral("ActiveX component can't create object (%1)").arg(why));
+        throw failure(Failure::CannotCreateObject,
+                      QStringLiteral("ActiveX component can't create object (%1)").arg(why));
     }
     return resultToObjectPath(member, argumentAt(member, reply.arguments(), 0));
 }
 
 std::shared_ptr<ActApp> DBusHostFactory::createAppObject()
 {
-    return std::make_shared<DBusApp>(channel_, createObject(QString::fromLatin1(AppObjectProgId)));
+    return std::make_shared<DBusApp>(channel_, createObject(toQString(AppObjectProgId)));
 }
 
 std::shared_ptr<AuxCommands> DBusHostFactory::createAuxCommands()
 {
-    return std::make_shared<DBusAuxCommands>(channel_, createObject(QString::fromLatin1(AuxCommandsProgId)));
+    return std::make_shared<DBusAuxCommands>(channel_, createObject(toQString(AuxCommandsProgId)));
 }
 
 } // namespace host::dbus

@@ -25,6 +25,8 @@
 #include <QVariantList>
 
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace host::dbus {
 
@@ -88,12 +90,26 @@ private:
     QString peer_;
 };
 
+// Texts cross the interfaces as UTF-16 strings and the bus as QStrings,
+// unit for unit. (QString::fromStdU16String reads a leading U+FEFF or U+FFFE
+// as a byte order mark, and would drop the one or swap every unit after the
+// other.)
+inline QString toQString(std::u16string_view text)
+{
+    return QString(reinterpret_cast<const QChar *>(text.data()), qsizetype(text.size()));
+}
+inline std::u16string toU16(const QString &text) { return text.toStdU16String(); }
+
 // Conversions of reply values, as a late-bound call converts them.
-qint16 resultToInt16(const QString &member, const QVariant &value);
-qint32 resultToInt32(const QString &member, const QVariant &value);
+std::int16_t resultToInt16(const QString &member, const QVariant &value);
+std::int32_t resultToInt32(const QString &member, const QVariant &value);
 bool resultToBool(const QString &member, const QVariant &value);
 QString resultToString(const QString &member, const QVariant &value);
 QString resultToObjectPath(const QString &member, const QVariant &value);
+// A value an event carries, as the handler receives it: a whole number as
+// 32 bits when it fits (else as a double), a Boolean, a double, a text;
+// anything else is empty.
+EventArgument eventArgumentOf(const QVariant &value);
 
 // The event control. It listens for the Event signal by the service's name,
 // so before any host answered it follows a stand-in that was restarted; once
@@ -106,7 +122,7 @@ public:
     explicit DBusActEvent(std::shared_ptr<BusChannel> channel, QObject *parent = nullptr);
     ~DBusActEvent() override;
 
-    qint32 Id1(qint32 argument) override;
+    std::int32_t Id1(std::int32_t argument) override;
     void Id2() override;
     bool Id3() override;
     void setHandler(Handler handler) override { handler_ = std::move(handler); }

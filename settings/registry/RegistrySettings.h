@@ -6,7 +6,8 @@
 //
 //   HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<application>\<section>
 //
-// No Qt here: texts are UTF-16 std::wstring, as the registry holds them.
+// Texts are UTF-16 std::wstring, as the registry holds them;
+// settings/registry/RegistrySettingsStore.h is the settings store over this.
 
 #include <cstdint>
 #include <exception>

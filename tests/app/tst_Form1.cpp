@@ -1,1015 +1,712 @@
 #include "app/Form1.h"
-#include "integrate/clsFrmIntegrate.h"
+#include "host/Text.h"
 #include "platform/ProgramState.h"
-#include "platform/QtPlatformServices.h"
+#include "tests/support/Check.h"
 #include "tests/support/FakeHost.h"
+#include "tests/support/MemorySettings.h"
+#include "tests/support/RecordingFace.h"
 #include "tests/support/ScriptedPlatform.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QGroupBox>
-#include <QLabel>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
-#include <QPointer>
-#include <QProcess>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QStyle>
-#include <QTemporaryDir>
-#include <QThread>
-#include <QTimer>
-#include <QtTest>
-
-#include <cstdio>
+#include <algorithm>
+#include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 using testsupport::FakeHost;
+using testsupport::MemorySettings;
+using testsupport::RecordingFace;
 using testsupport::ScriptedPlatform;
+using Lines = std::vector<std::u16string>;
+using Ids = std::vector<std::string>;
 
 namespace {
 
-const QString Contact = QStringLiteral("Please contact support@veltrane.example with this error message.");
+const std::u16string Contact = u"Please contact support@veltrane.example with this error message.";
+const std::u16string LoadLabel = u"in Form1: Sub Form_Load - Line # ";
+const std::u16string UnloadLabel = u"in frmMain: Sub Form_Unload - Line # ";
+const std::u16string TimerLabel = u"in frmMain: Sub tmr1_Timer - Line # ";
+const std::u16string Injected = u"Injected failure";
+const std::u16string ErrorTitle = u"Pennaroc error";
 
-QString report(qint32 number, const QString &description, const QString &label, int line)
+std::u16string report(std::int32_t number, const std::u16string &description, const std::u16string &label, int line)
 {
-    return QStringLiteral("Error %1: '%2'\r%3%4\r\r").arg(number).arg(description, label).arg(line) + Contact;
+    return u"Error " + text::number(number) + u": '" + description + u"'\r" + label + text::number(line) + u"\r\r"
+        + Contact;
 }
 
-// One main window on a scripted host and desktop.
+// One main window on a recording face, a scripted host and desktop, and a
+// settings store in memory.
 struct Rig {
+    RecordingFace face;
     FakeHost host;
     ScriptedPlatform desktop;
+    MemorySettings store;
     std::unique_ptr<app::Form1> form;
-    std::unique_ptr<QSignalSpy> ended;
+    int status = -1;
 
     Rig() { program::RestartAct = false; }
-    ~Rig() { program::RestartAct = false; }
+    ~Rig()
+    {
+        form.reset();
+        program::RestartAct = false;
+    }
     app::Form1 &make()
     {
-        form = std::make_unique<app::Form1>(host, desktop);
-        ended = std::make_unique<QSignalSpy>(form.get(), &app::Form1::programEnded);
+        form = std::make_unique<app::Form1>(face, host, desktop, store);
         return *form;
     }
-    app::Form1 &load()
+    // Runs the program: start-up, the window shown, then the event loop, in
+    // which face.whileRunning acts as the user.
+    app::Form1 &start()
     {
-        make().Form_Load();
+        make();
+        status = form->runProgram();
         return *form;
     }
+    platform::WindowHandle handle() const { return form->form().handle(); }
+    // What the face was told of the windows' lives (the main window has no
+    // id of its own: "show ").
+    Lines life() const { return testsupport::only(face.told, {u"show", u"hide", u"close", u"run", u"quit"}); }
+    bool timerRuns() const { return face.peerOf(form->control("tmr1")).running; }
 };
 
-// Enabled and selected states of the three options, as "E-E-E/s--".
-QString statesOf(const app::Form1 &form)
+// Enabled and selected states of the three options, as "EE-/s--".
+std::string states(const app::Form1 &form)
 {
-    QString enabled, selected;
-    for (QRadioButton *option : form.optAction) {
-        enabled += option->isEnabled() ? u'E' : u'-';
-        selected += option->isChecked() ? u's' : u'-';
+    std::string enabled, selected;
+    for (int i = 0; i < 3; ++i) {
+        enabled += form.optAction(i).Enabled() ? 'E' : '-';
+        selected += form.optAction(i).Value() == 1 ? 's' : '-';
     }
-    return enabled + u'/' + selected;
+    return enabled + '/' + selected;
 }
 
-QStringList startupCalls(int row)
+Lines startupCalls(std::int32_t row, std::size_t count = 8)
 {
-    return {QStringLiteral("ActEvent1.Id1(0)"),        QStringLiteral("CreateObject(ACTOLE.APPOBJECT)"),
-            QStringLiteral("ActApp.OpenFile()"),       QStringLiteral("ActApp.Views()"),
-            QStringLiteral("ActViews.Create(1,CV)"),   QStringLiteral("ContactView.Sales()"),
-            QStringLiteral("SalesList.GetCurrentRow()"), QStringLiteral("SalesList.GetField(36,%1)").arg(row)};
+    Lines calls{u"ActEvent1.Id1(0)",      u"CreateObject(ACTOLE.APPOBJECT)", u"ActApp.OpenFile()",
+                u"ActApp.Views()",        u"ActViews.Create(1,CV)",          u"ContactView.Sales()",
+                u"SalesList.GetCurrentRow()", u"SalesList.GetField(36," + text::number(row) + u")"};
+    calls.resize(count);
+    return calls;
 }
 
-} // namespace
+bool checkMessage(const ScriptedPlatform &desktop, std::size_t index, const std::u16string &text, int style,
+                  const std::u16string &title)
+{
+    if (!CHECK(index < desktop.messages.size()))
+        return false;
+    const ScriptedPlatform::Message &m = desktop.messages[index];
+    return CHECK_EQ(m.text, text) && CHECK_EQ(m.style, style) && CHECK_EQ(m.title, title);
+}
 
-class TestForm1 : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void refusals_data();
-    void refusals();
-    void refusalMessageFails_data();
-    void refusalMessageFails();
-    void optionStates_data();
-    void optionStates();
-    void loadFaultSweep_data();
-    void loadFaultSweep();
-    void unloadFaultSweep_data();
-    void unloadFaultSweep();
-    void timerFault();
-    void notifications_data();
-    void notifications();
-    void restartSteps();
-    void restartEndsOnSecondRealTick();
-    void realUnloadNeverRestarts_data();
-    void realUnloadNeverRestarts();
-    void layout_data();
-    void layout();
-    void menusOpenTheirDialogs();
-    void windowFrameAndMenus();
-    void aboutOpensModally_data();
-    void aboutOpensModally();
-    void tabOrder();
-    void linkKeys_data();
-    void linkKeys();
-    void linkTextFitsOnTheClientArea();
-    void linkOpensWebSite();
-    void enterRunsOk();
-    void notificationDuringMessageBox_data();
-    void notificationDuringMessageBox();
-    void notificationDuringHostCallStopsStartup();
-    void notificationInRealModalWindows_data();
-    void notificationInRealModalWindows();
-    void killedCopyLeavesNoLock();
-};
+// The start-up ended the program: the window unloaded unseen, and no event
+// loop ran.
+void checkEndedUnseen(const Rig &rig)
+{
+    CHECK(rig.form->isUnloaded());
+    CHECK_EQ(rig.life(), (Lines{u"close ", u"quit 0"}));
+    CHECK_EQ(rig.status, 0);
+    CHECK(rig.desktop.foregroundWindows.empty());
+}
+
+// The start-up ended early without ending the program: the window opens
+// in its stored state, not brought to the front.
+void checkStarted(const Rig &rig)
+{
+    CHECK(!rig.form->isUnloaded());
+    CHECK_EQ(rig.life(), (Lines{u"show ", u"run"}));
+    CHECK(rig.desktop.foregroundWindows.empty());
+}
 
 // ---------------------------------------------------------------- start-up
 
-void TestForm1::refusals_data()
+// Each refusal: its message after the host calls that led to it, then the
+// window unloads unseen and the program ends without an event loop. When
+// the message box itself fails, the start-up's trap reports that at the
+// message's line instead, and the window opens in its stored state.
+void refusals()
 {
-    QTest::addColumn<bool>("another");
-    QTest::addColumn<int>("id1");
-    QTest::addColumn<bool>("id3");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("style");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QStringList>("calls");
-
-    QTest::newRow("second copy") << true << 1 << false << 0
-                                 << "Another instance of Pennaroc is already open. This instance will now close." << 0
-                                 << "Pennaroc" << QStringList();
-    QTest::newRow("no link, id 3 true")
-        << false << 0 << true << 0
-        << "Problem communicating with ACT!. Please run actreg.exe in ACT folder and try again." << 0 << "Pennaroc"
-        << QStringList{"ActEvent1.Id1(0)", "ActEvent1.Id3()"};
-    QTest::newRow("no link, id 3 false") << false << 0 << false << 0 << "Please open a database before running Pennaroc"
-                                         << 0 << "Pennaroc. More at www.veltrane.example"
-                                         << QStringList{"ActEvent1.Id1(0)", "ActEvent1.Id3()"};
-    QTest::newRow("negative link, id 3 false")
-        << false << -7 << false << 0 << "Please open a database before running Pennaroc" << 0
-        << "Pennaroc. More at www.veltrane.example" << QStringList{"ActEvent1.Id1(0)", "ActEvent1.Id3()"};
-    QTest::newRow("no current record") << false << 1 << false << -1
-                                       << "You need to select a Sale/Opportunity record before running Pennaroc!"
-                                       << 48 << "Pennaroc" << startupCalls(-1).mid(0, 7);
-}
-
-void TestForm1::refusals()
-{
-    QFETCH(bool, another);
-    QFETCH(int, id1);
-    QFETCH(bool, id3);
-    QFETCH(int, row);
-    QFETCH(QString, text);
-    QFETCH(int, style);
-    QFETCH(QString, title);
-    QFETCH(QStringList, calls);
-
-    Rig rig;
-    rig.desktop.anotherInstance = another;
-    rig.host.id1Result = id1;
-    rig.host.id3Result = id3;
-    rig.host.currentRow = row;
-    app::Form1 &form = rig.load();
-
-    QCOMPARE(rig.host.calls, calls);
-    QCOMPARE(rig.desktop.messages.size(), 1);
-    QCOMPARE(rig.desktop.messages[0].text, text);
-    QCOMPARE(rig.desktop.messages[0].style, style);
-    QCOMPARE(rig.desktop.messages[0].title, title);
-    QVERIFY(form.isUnloaded());
-    QCOMPARE(rig.ended->size(), 1);
-    QVERIFY(rig.desktop.foregroundWindows.isEmpty());
-    QVERIFY(rig.desktop.shellRequests.isEmpty());
-    QVERIFY(!form.hasAppObject()); // released on unload, or never made
-}
-
-void TestForm1::refusalMessageFails_data()
-{
-    QTest::addColumn<bool>("another");
-    QTest::addColumn<int>("id1");
-    QTest::addColumn<bool>("id3");
-    QTest::addColumn<int>("row");
-    QTest::addColumn<int>("line");
-
-    QTest::newRow("second copy") << true << 1 << false << 0 << 10920;
-    QTest::newRow("no link, id 3 true") << false << 0 << true << 0 << 11140;
-    QTest::newRow("no link, id 3 false") << false << 0 << false << 0 << 11060;
-    QTest::newRow("no current record") << false << 1 << false << -1 << 11660;
-}
-
-void TestForm1::refusalMessageFails()
-{
-    // The refusal's message box fails while it is shown: the start-up's
-    // trap reports it at the message's own line, and the load ends there,
-    // so the window is not unloaded and stays in its stored state.
-    QFETCH(bool, another);
-    QFETCH(int, id1);
-    QFETCH(bool, id3);
-    QFETCH(int, row);
-    QFETCH(int, line);
-
-    Rig rig;
-    rig.desktop.anotherInstance = another;
-    rig.host.id1Result = id1;
-    rig.host.id3Result = id3;
-    rig.host.currentRow = row;
-    bool failed = false;
-    rig.desktop.whileMsgBoxOpen = [&failed](const ScriptedPlatform::Message &) {
-        if (!failed) {
-            failed = true;
-            throw host::Failure(7, QStringLiteral("Out of memory"));
-        }
+    struct Row { const char *name; bool another; std::int32_t id1; bool id3; std::int32_t row; std::u16string text;
+                 int style; std::u16string title; Lines calls; int line; };
+    const std::u16string moreAt = u"Pennaroc. More at www.veltrane.example";
+    const std::u16string openFirst = u"Please open a database before running Pennaroc";
+    const Lines noLink{u"ActEvent1.Id1(0)", u"ActEvent1.Id3()"};
+    const Row rows[] = {
+        {"second copy", true, 1, false, 0,
+         u"Another instance of Pennaroc is already open. This instance will now close.", 0, u"Pennaroc", {}, 10920},
+        {"no link, id 3 true", false, 0, true, 0,
+         u"Problem communicating with ACT!. Please run actreg.exe in ACT folder and try again.", 0, u"Pennaroc",
+         noLink, 11140},
+        {"no link, id 3 false", false, 0, false, 0, openFirst, 0, moreAt, noLink, 11060},
+        {"negative link, id 3 false", false, -7, false, 0, openFirst, 0, moreAt, noLink, 11060},
+        {"no current record", false, 1, false, -1,
+         u"You need to select a Sale/Opportunity record before running Pennaroc!", 48, u"Pennaroc",
+         startupCalls(-1, 7), 11660},
     };
-    app::Form1 &form = rig.load();
+    for (const Row &r : rows) {
+        for (const bool boxFails : {false, true}) {
+            check::Row row(std::string(r.name) + (boxFails ? ", the box fails" : ""));
+            Rig rig;
+            rig.desktop.anotherInstance = r.another;
+            rig.host.id1Result = r.id1;
+            rig.host.id3Result = r.id3;
+            rig.host.currentRow = r.row;
+            Lines journal;
+            rig.host.journal = &journal;
+            rig.desktop.journal = &journal;
+            if (boxFails)
+                rig.desktop.whileMsgBoxOpen = [&](const ScriptedPlatform::Message &m) {
+                    if (m.text == r.text)
+                        throw host::Failure(7, u"Out of memory");
+                };
+            app::Form1 &form = rig.start();
 
-    QVERIFY(failed);
-    QCOMPARE(rig.desktop.messages.size(), 2);
-    QCOMPARE(rig.desktop.messages[1].text,
-             report(7, QStringLiteral("Out of memory"), app::Form1::formLoadLabel(), line));
-    QCOMPARE(rig.desktop.messages[1].style, 0);
-    QCOMPARE(rig.desktop.messages[1].title, QStringLiteral("Pennaroc error"));
-    QVERIFY(!form.isUnloaded());
-    QVERIFY(rig.ended->isEmpty());
-    QCOMPARE(statesOf(form), QStringLiteral("EEE/---"));
-    QVERIFY(rig.desktop.foregroundWindows.isEmpty());
+            Lines expected = r.calls;
+            expected.push_back(u"MsgBox(" + text::number(r.style) + u"," + r.title + u")");
+            if (boxFails)
+                expected.push_back(u"MsgBox(0,Pennaroc error)");
+            CHECK_EQ(journal, expected);
+            CHECK_EQ(rig.desktop.instanceChecks, 1);
+            CHECK_EQ(rig.desktop.messages.size(), boxFails ? 2u : 1u);
+            checkMessage(rig.desktop, 0, r.text, r.style, r.title);
+            if (boxFails) {
+                checkMessage(rig.desktop, 1, report(7, u"Out of memory", LoadLabel, r.line), 0, ErrorTitle);
+                checkStarted(rig);
+                CHECK_EQ(states(form), "EEE/---");
+            } else {
+                checkEndedUnseen(rig);
+                CHECK(!form.hasAppObject()); // released on unload, or never made
+            }
+        }
+    }
 }
 
-void TestForm1::optionStates_data()
+void optionStates()
 {
-    QTest::addColumn<QString>("details");
-    QTest::addColumn<QString>("states");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<int>("start");
-    QTest::addColumn<int>("end");
+    struct Row { const char *name; std::u16string details; std::string states; std::u16string path;
+                 std::int32_t start, end; };
+    const Row rows[] = {
+        {"marker", u"Call back [[ /home/u/Quote.odt ]]", "EEE/s--", u" /home/u/Quote.odt ", 11, 32},
+        {"empty marker is an attachment", u"[[]]", "EEE/s--", u"", 1, 3},
+        {"no marker", u"Call back in May", "--E/--s", u"", 0, 0},
+        {"unclosed marker", u"note [[x", "--E/--s", u"", 6, 0},
+        {"empty field", u"", "--E/--s", u"", 0, 0},
+        {"spaces only", u"     ", "--E/--s", u"", 0, 0},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        rig.host.currentRow = 4;
+        rig.host.details = {{4, r.details}};
+        Lines journal;
+        rig.host.journal = &journal;
+        rig.desktop.journal = &journal;
+        app::Form1 &form = rig.start();
 
-    QTest::newRow("marker") << "Call back [[ /home/u/Quote.odt ]]" << "EEE/s--" << " /home/u/Quote.odt " << 11 << 32;
-    QTest::newRow("empty marker is an attachment") << "[[]]" << "EEE/s--" << "" << 1 << 3;
-    QTest::newRow("no marker") << "Call back in May" << "--E/--s" << "" << 0 << 0;
-    QTest::newRow("unclosed marker") << "note [[x" << "--E/--s" << "" << 6 << 0;
-    QTest::newRow("empty field") << "" << "--E/--s" << "" << 0 << 0;
-    QTest::newRow("spaces only") << "     " << "--E/--s" << "" << 0 << 0;
+        // Last, the window is brought to the front; then it is shown.
+        Lines expected = startupCalls(4);
+        expected.push_back(u"SetForegroundWindow");
+        CHECK_EQ(journal, expected);
+        CHECK(rig.desktop.foregroundWindows == std::vector<platform::WindowHandle>{rig.handle()});
+        CHECK_EQ(rig.desktop.instanceChecks, 1);
+        CHECK(rig.desktop.messages.empty());
+        CHECK_EQ(states(form), r.states);
+        CHECK_EQ(rig.face.mismatches(form.form()), u"");
+        CHECK_EQ(form.detailsText(), r.details);
+        CHECK_EQ(form.attachmentPath(), r.path);
+        CHECK_EQ(form.markerStart(), r.start);
+        CHECK_EQ(form.markerEnd(), r.end);
+        CHECK_EQ(form.currentRow(), 4);
+        CHECK(form.hasAppObject() && form.hasSalesList());
+        CHECK_EQ(rig.life(), (Lines{u"show ", u"run"}));
+    }
 }
 
-void TestForm1::optionStates()
+// Each host call of the start-up in turn. Failing, it is reported at its
+// line, the start-up ends there and the window opens in its stored state.
+// A notification arriving while the program waits on it unloads the window,
+// and the start-up stops right after that call.
+void startupCallSweep()
 {
-    QFETCH(QString, details);
-    QFETCH(QString, states);
-    QFETCH(QString, path);
-    QFETCH(int, start);
-    QFETCH(int, end);
+    struct Row { std::u16string member; std::int32_t id1; int line; };
+    const Row rows[] = {
+        {u"ActEvent1.Id1", 1, 11000},        {u"ActEvent1.Id3", 0, 11040},     {u"CreateObject", 1, 11240},
+        {u"ActApp.OpenFile", 1, 11260},      {u"ActApp.Views", 1, 11280},      {u"ActViews.Create", 1, 11300},
+        {u"ContactView.Sales", 1, 11320},    {u"SalesList.GetCurrentRow", 1, 11340},
+        {u"SalesList.GetField", 1, 11380},
+    };
+    for (const Row &r : rows) {
+        Lines upTo;
+        for (const std::u16string &call : r.id1 ? startupCalls(0) : Lines{u"ActEvent1.Id1(0)", u"ActEvent1.Id3()"}) {
+            upTo.push_back(call);
+            if (call.starts_with(r.member + u"("))
+                break;
+        }
+        for (const std::int16_t event : {std::int16_t(0), std::int16_t(10), std::int16_t(22)}) {
+            check::Row row(text::utf8(r.member) + (event ? ", event " + std::to_string(event) : ", failing"));
+            Rig rig;
+            rig.host.id1Result = r.id1;
+            bool raised = false;
+            if (event)
+                rig.host.duringCall = [&](const std::u16string &called) {
+                    if (called == r.member && !std::exchange(raised, true))
+                        rig.host.raiseEvent(event, {std::int32_t(0)});
+                };
+            else
+                rig.host.failCall(r.member);
+            app::Form1 &form = rig.start();
 
-    Rig rig;
-    rig.host.currentRow = 4;
-    rig.host.details = {{4, details}};
-    QStringList journal;
-    rig.host.journal = &journal;
-    rig.desktop.journal = &journal;
-    app::Form1 &form = rig.load();
+            if (!event) {
+                CHECK_EQ(rig.host.calls, upTo);
+                CHECK_EQ(rig.desktop.messages.size(), 1u);
+                checkMessage(rig.desktop, 0, report(440, Injected, LoadLabel, r.line), 0, ErrorTitle);
+                checkStarted(rig);
+                CHECK_EQ(states(form), "EEE/---");
+                continue;
+            }
+            Lines expected = upTo;
+            expected.push_back(u"ActEvent1.Id2()");
+            CHECK_EQ(rig.host.calls, expected);
+            CHECK(rig.desktop.messages.empty());
+            checkEndedUnseen(rig);
+            // The unload released the application object made before that call.
+            if (r.line > 11240)
+                CHECK(!form.hasAppObject());
+        }
+    }
+}
 
-    QCOMPARE(rig.host.calls, startupCalls(4));
-    QCOMPARE(rig.desktop.instanceChecks, 1);
-    // Last, the window is brought to the front.
-    QCOMPARE(journal.last(), QStringLiteral("SetForegroundWindow"));
-    QCOMPARE(rig.desktop.foregroundWindows.size(), 1);
-    QCOMPARE(rig.desktop.foregroundWindows[0].data(), &form);
-    QVERIFY(rig.desktop.messages.isEmpty());
-    QCOMPARE(statesOf(form), states);
-    QCOMPARE(form.detailsText(), details);
-    QCOMPARE(form.attachmentPath(), path);
-    QCOMPARE(form.markerStart(), start);
-    QCOMPARE(form.markerEnd(), end);
-    QCOMPARE(form.currentRow(), 4);
-    QVERIFY(!form.isUnloaded());
-    QVERIFY(rig.ended->isEmpty());
+// A notification while a start-up message is shown ends the program.
+void notificationDuringMessageBox()
+{
+    struct Row { const char *name; std::int16_t event; std::u16string failing; std::int32_t row; };
+    const Row rows[] = {
+        {"10 during the no-record message", 10, u"", -1},
+        {"22 during the no-record message", 22, u"", -1},
+        {"10 during an error report", 10, u"SalesList.GetField", 0},
+        {"22 during an error report", 22, u"ActApp.Views", 0},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        rig.host.currentRow = r.row;
+        if (!r.failing.empty())
+            rig.host.failCall(r.failing);
+        rig.desktop.whileMsgBoxOpen = [&](const ScriptedPlatform::Message &) { rig.host.raiseEvent(r.event); };
+        app::Form1 &form = rig.start();
+
+        CHECK_EQ(rig.desktop.messages.size(), 1u);
+        checkEndedUnseen(rig);
+        CHECK_EQ(rig.host.countOf(u"ActEvent1.Id2"), 1);
+        CHECK_EQ(rig.host.callNames().back(), u"ActEvent1.Id2");
+        CHECK(!form.hasAppObject());
+    }
 }
 
 // ----------------------------------------------------------- fault sweeps
 
-void TestForm1::loadFaultSweep_data()
+void unloadFaultSweep()
 {
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<int>("id1");
-    QTest::addColumn<int>("line");
-    QTest::addColumn<QString>("states");
+    struct Row { const char *name; std::u16string member; bool loaded; std::int32_t number;
+                 std::u16string description; int line; };
+    const Row rows[] = {
+        {"GetOpenDBName", u"ActApp.GetOpenDBName", true, 440, Injected, 12000},
+        {"Command", u"ActApp.Command", true, 440, Injected, 12020},
+        {"no application object", u"", false, 91, u"Object variable or With block variable not set", 12000},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        if (!r.loaded)
+            rig.host.failCall(u"CreateObject"); // the start-up made no application object
+        app::Form1 &form = rig.start();
+        rig.desktop.messages.clear();
+        rig.host.failCall(r.member);
+        program::RestartAct = true;
+        int cancel = 0;
+        form.Form_Unload(cancel);
 
-    QTest::newRow("id 1") << "ActEvent1.Id1" << 1 << 11000 << "EEE/---";
-    QTest::newRow("id 3") << "ActEvent1.Id3" << 0 << 11040 << "EEE/---";
-    QTest::newRow("create") << "CreateObject" << 1 << 11240 << "EEE/---";
-    QTest::newRow("OpenFile") << "ActApp.OpenFile" << 1 << 11260 << "EEE/---";
-    QTest::newRow("Views") << "ActApp.Views" << 1 << 11280 << "EEE/---";
-    QTest::newRow("Create") << "ActViews.Create" << 1 << 11300 << "EEE/---";
-    QTest::newRow("Sales") << "ContactView.Sales" << 1 << 11320 << "EEE/---";
-    QTest::newRow("GetCurrentRow") << "SalesList.GetCurrentRow" << 1 << 11340 << "EEE/---";
-    QTest::newRow("GetField") << "SalesList.GetField" << 1 << 11380 << "EEE/---";
+        CHECK_EQ(rig.desktop.messages.size(), 1u);
+        checkMessage(rig.desktop, 0, report(r.number, r.description, UnloadLabel, r.line), 0, ErrorTitle);
+        CHECK_EQ(cancel, 0);
+        // The routine stopped at the failing statement.
+        CHECK(rig.desktop.shellRequests.empty());
+        CHECK(form.form().isVisible());
+        CHECK_EQ(form.control("tmr1").Interval(), 0);
+        CHECK(!rig.timerRuns());
+        CHECK_EQ(form.hasAppObject(), r.loaded);
+        CHECK_EQ(rig.face.quits, 0);
+    }
 }
 
-void TestForm1::loadFaultSweep()
-{
-    QFETCH(QString, member);
-    QFETCH(int, id1);
-    QFETCH(int, line);
-    QFETCH(QString, states);
-
-    Rig rig;
-    rig.host.id1Result = id1;
-    rig.host.failCall(member);
-    app::Form1 &form = rig.load();
-
-    QCOMPARE(rig.desktop.messages.size(), 1);
-    QCOMPARE(rig.desktop.messages[0].text,
-             report(440, QStringLiteral("Injected failure"), QStringLiteral("in Form1: Sub Form_Load - Line # "), line));
-    QCOMPARE(rig.desktop.messages[0].style, 0);
-    QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc error"));
-    // The load ends where it failed; the window stays, in the stored state.
-    QCOMPARE(rig.host.callNames().last(), member);
-    QVERIFY(!form.isUnloaded());
-    QVERIFY(rig.ended->isEmpty());
-    QCOMPARE(statesOf(form), states);
-    QVERIFY(rig.desktop.foregroundWindows.isEmpty());
-}
-
-void TestForm1::unloadFaultSweep_data()
-{
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<bool>("loaded");
-    QTest::addColumn<int>("number");
-    QTest::addColumn<QString>("description");
-    QTest::addColumn<int>("line");
-
-    QTest::newRow("GetOpenDBName") << "ActApp.GetOpenDBName" << true << 440 << "Injected failure" << 12000;
-    QTest::newRow("Command") << "ActApp.Command" << true << 440 << "Injected failure" << 12020;
-    QTest::newRow("no application object")
-        << "" << false << 91 << "Object variable or With block variable not set" << 12000;
-}
-
-void TestForm1::unloadFaultSweep()
-{
-    QFETCH(QString, member);
-    QFETCH(bool, loaded);
-    QFETCH(int, number);
-    QFETCH(QString, description);
-    QFETCH(int, line);
-
-    Rig rig;
-    app::Form1 &form = rig.make();
-    if (loaded)
-        form.Form_Load();
-    form.show();
-    rig.host.failCall(member);
-    rig.host.calls.clear();
-    program::RestartAct = true;
-    int cancel = 0;
-    form.Form_Unload(cancel);
-
-    QCOMPARE(rig.desktop.messages.size(), 1);
-    QCOMPARE(rig.desktop.messages[0].text,
-             report(number, description, QStringLiteral("in frmMain: Sub Form_Unload - Line # "), line));
-    QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc error"));
-    QCOMPARE(rig.desktop.messages[0].style, 0);
-    QCOMPARE(cancel, 0);
-    // The routine stopped at the failing statement.
-    QVERIFY(rig.desktop.shellRequests.isEmpty());
-    QVERIFY(form.isVisible());
-    QVERIFY(!form.tmr1->isActive());
-    QCOMPARE(form.hasAppObject(), loaded);
-    QVERIFY(rig.ended->isEmpty());
-}
-
-void TestForm1::timerFault()
+void timerFault()
 {
     Rig rig;
-    app::Form1 &form = rig.load();
-    form.tmr1->start(60000);
+    app::Form1 &form = rig.start();
+    form.control("tmr1").setInterval(60000);
     form.setTickCount(32767);
-    form.tmr1_Timer();
-    QCOMPARE(rig.desktop.messages.size(), 1);
-    QCOMPARE(rig.desktop.messages[0].text,
-             report(6, QStringLiteral("Overflow"), QStringLiteral("in frmMain: Sub tmr1_Timer - Line # "), 13260));
-    QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc error"));
-    QCOMPARE(form.tickCount(), 32767);
-    QVERIFY(form.tmr1->isActive()); // the tick ends, the timer keeps running
-    QVERIFY(rig.ended->isEmpty());
+    CHECK_EQ(rig.face.tick("tmr1"), 1);
+    CHECK_EQ(rig.desktop.messages.size(), 1u);
+    checkMessage(rig.desktop, 0, report(6, u"Overflow", TimerLabel, 13260), 0, ErrorTitle);
+    CHECK_EQ(form.tickCount(), 32767);
+    CHECK(rig.timerRuns()); // the tick ends, the timer keeps running
+    CHECK_EQ(rig.face.quits, 0);
 }
 
 // ---------------------------------------------------------- notifications
 
-void TestForm1::notifications_data()
+void notifications()
 {
-    QTest::addColumn<int>("event");
-    QTest::addColumn<bool>("restart");
-    QTest::addColumn<bool>("id2Fails");
-    QTest::addColumn<bool>("ends");
-
-    for (int event : {10, 22}) {
-        const QByteArray e = QByteArray::number(event);
-        QTest::newRow(e + " closes") << event << false << false << true;
-        QTest::newRow(e + " closes although id 2 fails") << event << false << true << true;
-        QTest::newRow(e + " during restart") << event << true << false << false;
-        QTest::newRow(e + " during restart, id 2 fails") << event << true << true << false;
+    struct Row { std::int16_t event; bool restart, id2Fails, ends; };
+    std::vector<Row> rows;
+    for (const std::int16_t event : {std::int16_t(10), std::int16_t(22)}) {
+        rows.push_back({event, false, false, true});
+        rows.push_back({event, false, true, true}); // closes although Id2 fails
+        rows.push_back({event, true, false, false}); // during a restart
+        rows.push_back({event, true, true, false});
     }
-    QTest::newRow("other events are ignored") << 11 << false << false << false;
-}
+    rows.push_back({11, false, false, false}); // other events are ignored
+    for (const Row &r : rows) {
+        check::Row row("event " + std::to_string(r.event) + (r.restart ? ", restarting" : "")
+                       + (r.id2Fails ? ", Id2 fails" : ""));
+        Rig rig;
+        app::Form1 &form = rig.start();
+        rig.host.calls.clear();
+        if (r.id2Fails)
+            rig.host.failCall(u"ActEvent1.Id2");
+        program::RestartAct = r.restart;
+        rig.host.raiseEvent(r.event, {std::int32_t(3)});
 
-void TestForm1::notifications()
-{
-    QFETCH(int, event);
-    QFETCH(bool, restart);
-    QFETCH(bool, id2Fails);
-    QFETCH(bool, ends);
-
-    Rig rig;
-    app::Form1 &form = rig.load();
-    form.show();
-    rig.host.calls.clear();
-    if (id2Fails)
-        rig.host.failCall(QStringLiteral("ActEvent1.Id2"));
-    program::RestartAct = restart;
-    rig.host.raiseEvent(qint16(event), {QVariant(3)});
-
-    QCOMPARE(rig.host.countOf(QStringLiteral("ActEvent1.Id2")), event == 11 ? 0 : 1);
-    QVERIFY(rig.desktop.messages.isEmpty());
-    QCOMPARE(form.isUnloaded(), ends);
-    QCOMPARE(rig.ended->size(), ends ? 1 : 0);
-    QCOMPARE(form.isVisible(), !ends);
-    // A real unload never runs the restart steps.
-    QCOMPARE(rig.host.countOf(QStringLiteral("ActApp.GetOpenDBName")), 0);
-    // Once unloaded, later notifications reach nothing.
-    rig.host.raiseEvent(qint16(event));
-    QCOMPARE(rig.ended->size(), ends ? 1 : 0);
+        CHECK_EQ(rig.host.calls, r.event == 11 ? Lines{} : Lines{u"ActEvent1.Id2()"});
+        CHECK(rig.desktop.messages.empty());
+        CHECK_EQ(form.isUnloaded(), r.ends);
+        CHECK_EQ(rig.face.quits, r.ends ? 1 : 0);
+        CHECK_EQ(form.form().isVisible(), !r.ends);
+        CHECK_EQ(rig.face.mismatches(form.form()), u"");
+        // A real unload never runs the restart steps, and releases the
+        // application object.
+        CHECK_EQ(form.hasAppObject(), !r.ends);
+        // Once unloaded, later notifications reach nothing.
+        rig.host.raiseEvent(r.event);
+        CHECK_EQ(rig.face.quits, r.ends ? 1 : 0);
+        CHECK_EQ(rig.host.countOf(u"ActEvent1.Id2"), r.event == 11 ? 0 : (r.ends ? 1 : 2));
+    }
 }
 
 // ---------------------------------------------------------------- restart
 
-void TestForm1::restartSteps()
+// The restart, as the integration dialog leaves it to the unload routine
+// inside the event loop: ACT! is closed and its database handed to the
+// desktop, the window hides, and the program ends on the second tick.
+void restartSteps()
 {
     Rig rig;
-    rig.desktop.programFolder = QStringLiteral("/opt/p");
-    rig.host.openDbName = QStringLiteral("/home/u/My Contacts.actdb");
-    app::Form1 &form = rig.load();
-    form.show();
-    QStringList journal;
-    rig.host.journal = &journal;
-    rig.desktop.journal = &journal;
+    rig.desktop.programFolder = u"/opt/p";
+    rig.host.openDbName = u"/home/u/My Contacts.actdb";
+    Lines journal;
+    rig.face.whileRunning = [&] {
+        app::Form1 &form = *rig.form;
+        rig.host.journal = &journal;
+        rig.desktop.journal = &journal;
+        program::RestartAct = true;
+        int cancel = 0;
+        form.Form_Unload(cancel);
 
-    program::RestartAct = true;
-    int cancel = 0;
-    form.Form_Unload(cancel);
+        CHECK_EQ(journal, (Lines{u"ActApp.GetOpenDBName()", u"ActApp.Command(150)",
+                                 u"ShellExecute(open,/home/u/My Contacts.actdb)"}));
+        CHECK(!form.hasAppObject());
+        CHECK(form.hasSalesList()); // the other references stay
+        if (CHECK_EQ(rig.desktop.shellRequests.size(), 1u)) {
+            const ScriptedPlatform::Shell &shell = rig.desktop.shellRequests[0];
+            CHECK_EQ(testsupport::linkRequestMismatch(shell, u"/home/u/My Contacts.actdb", u"/opt/p"), u"");
+            CHECK(shell.owner == rig.handle());
+        }
+        // Hidden, not unloaded, ticking every second.
+        CHECK(!form.form().isVisible() && !form.isUnloaded());
+        CHECK_EQ(form.control("tmr1").Interval(), 1000);
+        CHECK(rig.timerRuns());
+        CHECK_EQ(form.tickCount(), 0);
 
-    QCOMPARE(journal, (QStringList{"ActApp.GetOpenDBName()", "ActApp.Command(150)",
-                                   "ShellExecute(open,/home/u/My Contacts.actdb)"}));
-    QVERIFY(!form.hasAppObject());
-    QVERIFY(form.hasSalesList()); // the other references stay
-    const ScriptedPlatform::Shell &shell = rig.desktop.shellRequests.at(0);
-    QVERIFY(shell.parameters.isNull());
-    QCOMPARE(shell.directory, QStringLiteral("/opt/p"));
-    QCOMPARE(shell.showCommand, 5);
-    QVERIFY(!form.isVisible());
-    QVERIFY(!form.isUnloaded());
-    QCOMPARE(form.tmr1->interval(), 1000);
-    QVERIFY(form.tmr1->isActive());
-    QCOMPARE(form.tickCount(), 0);
-    QVERIFY(rig.ended->isEmpty());
-
-    // ACT!'s closing notifications do not end the program now.
-    rig.host.raiseEvent(10);
-    rig.host.raiseEvent(22, {QVariant(1)});
-    QVERIFY(rig.ended->isEmpty());
-
-    form.tmr1_Timer();
-    QCOMPARE(form.tickCount(), 1);
-    QVERIFY(rig.ended->isEmpty());
-    form.tmr1_Timer();
-    QCOMPARE(rig.ended->size(), 1);
-    QVERIFY(form.hasEnded());
-    QVERIFY(!form.tmr1->isActive());
-    form.tmr1_Timer(); // nothing runs after the end
-    QCOMPARE(rig.ended->size(), 1);
-    QVERIFY(rig.desktop.messages.isEmpty());
+        // ACT!'s closing notifications do not end the program now.
+        rig.host.raiseEvent(10);
+        rig.host.raiseEvent(22, {std::int32_t(1)});
+        CHECK_EQ(rig.face.quits, 0);
+        CHECK_EQ(rig.face.tickAll(), 1);
+        CHECK_EQ(form.tickCount(), 1);
+        CHECK_EQ(rig.face.quits, 0);
+        CHECK_EQ(rig.face.tickAll(), 1);
+        CHECK_EQ(rig.face.quits, 1);
+        CHECK(form.hasEnded());
+        CHECK(!rig.timerRuns());
+        CHECK_EQ(rig.face.tickAll(), 0);
+        form.tmr1_Timer(); // nothing runs after the end
+        rig.host.raiseEvent(10);
+    };
+    app::Form1 &form = rig.start();
+    CHECK_EQ(rig.status, 0);
+    CHECK_EQ(rig.life(), (Lines{u"show ", u"run", u"hide ", u"quit 0"}));
+    CHECK_EQ(form.tickCount(), 2);
+    CHECK_EQ(rig.host.countOf(u"ActEvent1.Id2"), 2);
+    CHECK(rig.desktop.messages.empty());
+    CHECK(!form.isUnloaded());
 }
 
-void TestForm1::restartEndsOnSecondRealTick()
+// ------------------------------------------------------------ the user
+
+void userEndsTheProgram()
+{
+    struct Row { const char *name; void (*act)(app::Form1 &); };
+    const Row rows[] = {
+        {"Cancel clicked", [](app::Form1 &f) { f.control("cmdCancel").userClick(); }},
+        {"Escape", [](app::Form1 &f) { f.form().userEscape(); }},
+        {"close box", [](app::Form1 &f) { f.form().userClose(); }},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        rig.host.details = {{0, u"x [[/tmp/a]]"}};
+        app::Form1 &form = rig.start();
+        rig.host.calls.clear();
+        r.act(form);
+
+        CHECK(form.isUnloaded());
+        CHECK_EQ(rig.life(), (Lines{u"show ", u"run", u"close ", u"quit 0"}));
+        CHECK(!form.form().isVisible());
+        CHECK(rig.host.calls.empty());
+        CHECK(!form.hasAppObject());
+        CHECK(rig.desktop.shellRequests.empty());
+        CHECK(rig.desktop.messages.empty());
+        CHECK(!rig.timerRuns());
+        // Nothing is pressed on a window that is gone.
+        r.act(form);
+        form.form().userEnter();
+        CHECK_EQ(rig.face.quits, 1);
+        CHECK(rig.desktop.openFileRequests.empty());
+    }
+}
+
+void enterPressesOk()
 {
     Rig rig;
-    app::Form1 &form = rig.load();
-    program::RestartAct = true;
-    int cancel = 0;
-    QElapsedTimer clock;
-    clock.start();
-    form.Form_Unload(cancel);
-    QVERIFY(rig.ended->wait(5000));
-    const qint64 elapsed = clock.elapsed();
-    QVERIFY2(elapsed >= 1900 && elapsed < 4000, qPrintable(QString::number(elapsed)));
-    QCOMPARE(rig.ended->size(), 1);
-    QCOMPARE(form.tickCount(), 2);
+    app::Form1 &form = rig.start(); // no attachment: Attach is selected
+    form.form().userEnter();
+    // OK ran: the Open File dialog opened, and its cancel ends the click.
+    CHECK_EQ(rig.desktop.openFileRequests.size(), 1u);
+    CHECK(!form.isUnloaded());
+    // A disabled OK takes no Enter.
+    form.control("cmdOK").setEnabled(false);
+    form.form().userEnter();
+    CHECK_EQ(rig.desktop.openFileRequests.size(), 1u);
 }
 
-void TestForm1::realUnloadNeverRestarts_data()
+void linkOpensWebSite()
 {
-    QTest::addColumn<QString>("how");
-    QTest::newRow("Cancel clicked") << "click";
-    QTest::newRow("Escape") << "escape";
-    QTest::newRow("close box") << "close";
-}
-
-void TestForm1::realUnloadNeverRestarts()
-{
-    QFETCH(QString, how);
     Rig rig;
-    rig.host.details = {{0, QStringLiteral("x [[/tmp/a]]")}};
-    app::Form1 &form = rig.load();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    rig.host.calls.clear();
-    if (how == u"click")
-        QTest::mouseClick(form.cmdCancel, Qt::LeftButton);
-    else if (how == u"escape")
-        QTest::keyClick(form.optAction[0], Qt::Key_Escape);
-    else
-        form.close();
-
-    QVERIFY(form.isUnloaded());
-    QCOMPARE(rig.ended->size(), 1);
-    QVERIFY(!form.isVisible());
-    QVERIFY(rig.host.calls.isEmpty());
-    QVERIFY(!form.hasAppObject());
-    QVERIFY(rig.desktop.shellRequests.isEmpty());
-    QVERIFY(rig.desktop.messages.isEmpty());
-    QVERIFY(!form.tmr1->isActive());
+    app::Form1 &form = rig.start();
+    form.control("lblLink").userClick();
+    if (CHECK_EQ(rig.desktop.shellRequests.size(), 1u)) {
+        CHECK_EQ(testsupport::linkRequestMismatch(rig.desktop.shellRequests[0], u"https://www.veltrane.example/"), u"");
+        CHECK(rig.desktop.shellRequests[0].owner == rig.handle());
+    }
+    CHECK(!form.isUnloaded());
+    CHECK(rig.desktop.messages.empty());
 }
 
 // ----------------------------------------------------------------- layout
 
-void TestForm1::layout_data()
+void layout()
 {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QRect>("twips");
-
-    QTest::newRow("fraAction") << "fraAction" << "Action:" << QRect(210, 225, 3600, 1755);
-    QTest::newRow("optAction(0)") << "optAction0" << "&Open the attachment" << QRect(255, 375, 2055, 375);
-    QTest::newRow("optAction(1)") << "optAction1" << "&Remove the attachment" << QRect(255, 750, 2055, 375);
-    QTest::newRow("optAction(2)") << "optAction2" << "&Attach a new file" << QRect(255, 1125, 3195, 375);
-    QTest::newRow("cmdOK") << "cmdOK" << "&OK" << QRect(4050, 360, 1000, 325);
-    QTest::newRow("cmdCancel") << "cmdCancel" << "&Cancel" << QRect(4050, 795, 1000, 325);
-    QTest::newRow("lblMore") << "lblMore" << "Find more free ACT! add-ons at " << QRect(1035, 2280, 2385, 285);
-    QTest::newRow("lblLink") << "lblLink" << "www.veltrane.example" << QRect(3435, 2280, 1755, 255);
-}
-
-void TestForm1::layout()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
-    QFETCH(QRect, twips);
-
+    using forms::Kind;
+    struct Row { std::string id; Kind kind; std::string container; std::u16string caption; forms::Twips place;
+                 int tabIndex; unsigned flags; forms::Font font = {}; };
+    const Row rows[] = {
+        {"mnuOptions", Kind::Menu, "", u"Options", {}, -1, 0},
+        {"mnuLocation", Kind::MenuItem, "mnuOptions", u"Default Attachment Location...", {}, -1, 0},
+        {"mnuSep", Kind::Separator, "mnuOptions", u"", {}, -1, 0},
+        {"mnuIntegrate", Kind::MenuItem, "mnuOptions", u"Integrate with ACT!...", {}, -1, 0},
+        {"mnuHelp", Kind::Menu, "", u"Help", {}, -1, 0},
+        {"mnuAbout", Kind::MenuItem, "mnuHelp", u"About", {}, -1, 0},
+        {"fraAction", Kind::Frame, "", u"Action:", {210, 225, 3600, 1755}, 0, 0},
+        {"optAction0", Kind::Option, "fraAction", u"&Open the attachment", {255, 375, 2055, 375}, 1, forms::Group},
+        {"optAction1", Kind::Option, "fraAction", u"&Remove the attachment", {255, 750, 2055, 375}, 2, 0},
+        {"optAction2", Kind::Option, "fraAction", u"&Attach a new file", {255, 1125, 3195, 375}, 3, 0},
+        {"cmdOK", Kind::Button, "", u"&OK", {4050, 360, 1000, 325}, 4, forms::Default | forms::Group},
+        {"cmdCancel", Kind::Button, "", u"&Cancel", {4050, 795, 1000, 325}, 5, forms::Cancel},
+        {"lblMore", Kind::Label, "", u"Find more free ACT! add-ons at ", {1035, 2280, 2385, 285}, 6, forms::AlignTop},
+        {"lblLink", Kind::Link, "", u"www.veltrane.example", {3435, 2280, 1755, 255}, 7, forms::AlignTop,
+         {8.25, false, true}},
+        {"tmr1", Kind::Timer, "", u"", {}, -1, 0},
+    };
     Rig rig;
     app::Form1 &form = rig.make();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    auto *widget = form.findChild<QWidget *>(name);
-    QVERIFY(widget);
-    const auto px = [](int t) { return qRound(t / 15.0); };
-    QCOMPARE(widget->geometry(), QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height())));
-    if (auto *button = qobject_cast<QAbstractButton *>(widget))
-        QCOMPARE(button->text(), caption);
-    else if (auto *label = qobject_cast<QLabel *>(widget))
-        QCOMPARE(label->text(), caption);
-    else if (auto *frame = qobject_cast<QGroupBox *>(widget))
-        QCOMPARE(frame->title(), caption);
-    // The options sit inside the frame, everything else on the client area.
-    QCOMPARE(widget->parentWidget(), name.startsWith(u"opt") ? static_cast<QWidget *>(form.fraAction) : form.client);
-}
+    const forms::Form &window = form.form();
+    Ids ids, expectedIds;
+    for (const auto &c : window.controls())
+        ids.push_back(std::string(c->spec().id));
+    for (const Row &r : rows)
+        expectedIds.push_back(r.id);
+    CHECK_EQ(ids, expectedIds); // table order: each container before what it holds
 
-void TestForm1::windowFrameAndMenus()
-{
-    Rig rig;
-    app::Form1 &form = rig.make();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-
-    QCOMPARE(form.client->size(), QSize(351, 168));
-    QCOMPARE(form.client->geometry().top(), form.menuBar()->geometry().bottom() + 1);
-    QCOMPARE(form.minimumSize(), form.maximumSize());
-    QCOMPARE(form.windowTitle(), QStringLiteral("Pennaroc"));
-    QVERIFY(!form.windowIcon().isNull());
-    QVERIFY(!(form.windowFlags() & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(form.windowFlags() & Qt::WindowMaximizeButtonHint));
-    QVERIFY(form.windowFlags() & Qt::WindowCloseButtonHint);
-
-    // Stored state: every option enabled and none selected; no tick.
-    QCOMPARE(statesOf(form), QStringLiteral("EEE/---"));
-    QVERIFY(!form.tmr1->isActive());
-    QCOMPARE(form.tmr1->interval(), 0);
-
-    QVERIFY(form.cmdOK->isDefault());
-    QCOMPARE(form.lblLink->cursor().shape(), Qt::PointingHandCursor);
-    QVERIFY(form.lblLink->font().underline());
-
-    QStringList menus;
-    for (QAction *menu : form.menuBar()->actions()) {
-        menus << menu->text();
-        for (QAction *item : menu->menu()->actions())
-            menus << QStringLiteral("  ") + (item->isSeparator() ? QStringLiteral("-") : item->text());
+    for (const Row &r : rows) {
+        check::Row row(r.id);
+        const forms::Control *c = window.find(r.id);
+        if (!CHECK(c))
+            continue;
+        CHECK(c->kind() == r.kind);
+        CHECK_EQ(std::string(c->spec().container), r.container);
+        CHECK_EQ(c->Caption(), r.caption);
+        CHECK(c->place() == r.place);
+        CHECK_EQ(c->spec().tabIndex, r.tabIndex);
+        CHECK_EQ(c->spec().flags, r.flags);
+        CHECK(c->spec().font == r.font);
+        CHECK_EQ(rig.face.peerOf(*c).caption, r.caption);
     }
-    QCOMPARE(menus, (QStringList{"Options", "  Default Attachment Location...", "  -", "  Integrate with ACT!...",
-                                 "Help", "  About"}));
+    // The options are the group optAction(0..2).
+    for (int i = 0; i < 3; ++i)
+        CHECK_EQ(std::string(form.optAction(i).spec().id), "optAction" + std::to_string(i));
+
+    // The window: a main window centred on the screen, its client area
+    // exactly the laid-out size, the program's icon and name.
+    CHECK_EQ(window.Caption(), u"Pennaroc");
+    CHECK(window.icon() == forms::Icon::Program);
+    CHECK_EQ(window.width(), 5265);
+    CHECK_EQ(window.height(), 2520);
+    CHECK_EQ(window.spec().flags, unsigned(forms::MainWindow | forms::CentreOnScreen));
+    CHECK(window.spec().focus.empty());
+    CHECK(rig.face.peerOf(window).built);
+    CHECK_EQ(rig.face.mismatches(window), u"");
+    // Before start-up: every option enabled and none selected; no tick.
+    CHECK_EQ(states(form), "EEE/---");
+    CHECK_EQ(form.control("tmr1").Interval(), 0);
+    CHECK(!rig.timerRuns());
+    CHECK(!window.isLoaded() && !window.isVisible());
 }
 
-void TestForm1::menusOpenTheirDialogs()
+// ------------------------------------------------------------------- menus
+
+void menusOpenTheirDialogs()
 {
     Rig rig;
-    rig.host.toolbar.insert({qint16(3), QStringLiteral("Pennaroc")});
-    app::Form1 &form = rig.load();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    rig.host.toolbar.insert({std::int16_t(3), u"Pennaroc"});
+    rig.desktop.existingPaths = {u"/home/u/Docs"};
+    app::Form1 &form = rig.start();
+    rig.host.calls.clear();
+    const auto ownedByTheWindow = [&](const char *id) {
+        const testsupport::RecordingFormPeer *peer = rig.face.window(id);
+        return peer && peer->owner() == rig.handle() && rig.face.modalStack() == Ids{id};
+    };
 
-    // Each opening is a fresh modal dialog; closing it leaves the window as it is.
-    QString location;
-    QTimer::singleShot(100, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        location = modal ? modal->windowTitle() : QStringLiteral("none");
-        if (modal)
-            QTest::keyClick(modal, Qt::Key_Escape);
-    });
-    form.mnuLocation->trigger();
-    QCOMPARE(location, QStringLiteral("Default Attachment Location"));
+    // Each opening is a fresh dialog that shows the stored folder; what it
+    // stores reaches Attach through the store.
+    Lines shown;
+    rig.face.whileModalOf["frmLocation"] = [&](forms::Form &dialog) {
+        CHECK(ownedByTheWindow("frmLocation"));
+        CHECK_EQ(dialog.Caption(), u"Default Attachment Location");
+        shown.push_back(dialog.control("txtPath").Text());
+        if (shown.size() == 1) {
+            rig.face.typeText(dialog.control("txtPath"), u"/home/u/Docs");
+            dialog.control("cmdOK").userClick();
+        } else {
+            dialog.userEscape();
+        }
+    };
+    form.control("mnuLocation").userClick();
+    form.control("mnuLocation").userClick();
+    CHECK_EQ(shown, (Lines{u"/opt/pennaroc", u"/home/u/Docs"}));
+    CHECK_EQ(testsupport::only(rig.face.told, {u"create", u"modal", u"close"}),
+             (Lines{u"create ", u"create frmLocation over ", u"modal frmLocation", u"close frmLocation",
+                    u"create frmLocation over ", u"modal frmLocation", u"close frmLocation"}));
+    CHECK_EQ(rig.store.entry(u"Pennaroc", u"Settings", u"DefaultFolder"), std::optional<std::u16string>(u"/home/u/Docs"));
+    form.control("cmdOK").userClick(); // Attach, the dialog cancelled
+    if (CHECK_EQ(rig.desktop.openFileRequests.size(), 1u))
+        CHECK_EQ(rig.desktop.openFileRequests[0].initialDir, u"/home/u/Docs");
 
     // The integration dialog gets its fixed properties: English, the
-    // application title, only the Contacts view enabled, the window's icon.
-    QStringList integrate;
-    QTimer::singleShot(100, [&] {
-        auto *modal = qobject_cast<clsFrmIntegrate *>(QApplication::activeModalWidget());
-        if (!modal)
-            return;
-        integrate << modal->windowTitle() << modal->AppName() << QString::number(modal->Language());
-        for (int i = 0; i < 12; ++i)
-            integrate << QString::number(modal->chkScreen(i)->isEnabled()) + QString::number(modal->chkScreenValue(i));
-        integrate << QString::number(modal->IntegrateIcon().cacheKey() == form.windowIcon().cacheKey());
-        QTest::keyClick(modal, Qt::Key_Escape);
-    });
-    form.mnuIntegrate->trigger();
-    QCOMPARE(integrate, (QStringList{"Integrate with ACT!", "Pennaroc", "0", "10", "00", "01", "00", "00", "00",
-                                     "10", "00", "00", "00", "00", "00", "1"}));
-    QCOMPARE(rig.host.countOf(QStringLiteral("CreateObject")), 2); // the application, then the commands
-    QVERIFY(form.isVisible());
-    QVERIFY(!form.isUnloaded());
-    QVERIFY(rig.desktop.messages.isEmpty());
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
-}
-
-void TestForm1::aboutOpensModally_data()
-{
-    QTest::addColumn<int>("event");
-    QTest::newRow("closed by the user") << 0;
-    QTest::newRow("event 10 while open") << 10;
-    QTest::newRow("event 22 while open") << 22;
-}
-
-void TestForm1::aboutOpensModally()
-{
-    QFETCH(int, event);
-    Rig rig;
-    app::Form1 &form = rig.load();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QString seen;
-    QTimer::singleShot(100, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        seen = modal ? QString::fromLatin1(modal->metaObject()->className()) : QStringLiteral("none");
-        if (event)
-            rig.host.raiseEvent(qint16(event));
-        if (modal)
-            modal->close();
-    });
-    form.mnuAbout->trigger();
-    QCOMPARE(seen, QStringLiteral("frmAbout"));
-    QCOMPARE(form.isUnloaded(), event != 0);
-    QCOMPARE(rig.ended->size(), event ? 1 : 0);
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
-}
-
-void TestForm1::tabOrder()
-{
-    Rig rig;
-    app::Form1 &form = rig.make();
-    const QList<QWidget *> expected{form.fraAction, form.optAction[0], form.optAction[1], form.optAction[2],
-                                    form.cmdOK,     form.cmdCancel,    form.lblMore,      form.lblLink};
-    for (qsizetype i = 0; i + 1 < expected.size(); ++i)
-        QCOMPARE(expected[i]->nextInFocusChain(), expected[i + 1]);
-    // Only the options, the buttons and the link take the focus; the link
-    // by Tab alone, so that a click on it leaves the focus where it was.
-    QCOMPARE(form.fraAction->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(form.lblMore->focusPolicy(), Qt::NoFocus);
-    QCOMPARE(form.lblLink->focusPolicy(), Qt::TabFocus);
-
-    // Pressed through, Tab stops at the selected option, OK, Cancel and the
-    // link, and then comes round again.
-    form.Form_Load();
-    form.show();
-    QApplication::setActiveWindow(&form);
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    form.optAction[2]->setFocus(Qt::TabFocusReason);
-    QList<QWidget *> stops;
-    for (int i = 0; i < 4; ++i) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        stops << QApplication::focusWidget();
-    }
-    QCOMPARE(stops, (QList<QWidget *>{form.cmdOK, form.cmdCancel, form.lblLink, form.optAction[2]}));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    QCOMPARE(QApplication::focusWidget(), form.lblLink);
-    QVERIFY(rig.desktop.shellRequests.isEmpty());
-}
-
-void TestForm1::linkKeys_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("requests"); // to open the web site
-    QTest::addColumn<bool>("unloaded");
-    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << 1 << false;
-    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1 << false;
-    QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << 1 << false;
-    QTest::newRow("Ctrl+Return") << int(Qt::Key_Return) << int(Qt::ControlModifier) << 0 << false;
-    QTest::newRow("a letter") << int(Qt::Key_W) << int(Qt::NoModifier) << 0 << false;
-    // Escape is still the window's: Cancel.
-    QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << 0 << true;
-}
-
-void TestForm1::linkKeys()
-{
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(int, requests);
-    QFETCH(bool, unloaded);
-    Rig rig;
-    rig.desktop.programFolder = QStringLiteral("/opt/pennaroc");
-    app::Form1 &form = rig.load();
-    form.show();
-    QApplication::setActiveWindow(&form);
-    QVERIFY(QTest::qWaitForWindowActive(&form));
-    QSignalSpy ok(form.cmdOK, &QPushButton::clicked);
-    form.lblLink->setFocus(Qt::TabFocusReason);
-    QTest::keyClick(form.lblLink, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    // The same request as a click: the site, opened from the program's
-    // folder; the link's keys are no press of the default button.
-    QCOMPARE(rig.desktop.shellRequests.size(), requests);
-    if (requests) {
-        const QString mismatch = testsupport::linkRequestMismatch(rig.desktop.shellRequests[0],
-                                                                  QStringLiteral("https://www.veltrane.example/"));
-        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    }
-    QCOMPARE(ok.size(), 0);
-    QCOMPARE(form.isUnloaded(), unloaded);
-    QVERIFY(rig.desktop.messages.isEmpty());
-}
-
-void TestForm1::linkTextFitsOnTheClientArea()
-{
-    Rig rig;
-    app::Form1 &form = rig.make();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    const platform::LinkLabel *link = form.lblLink;
-    const QFontMetrics metrics = link->fontMetrics();
-    // The whole line of text, descenders and underline included, inside
-    // the label and inside the client area whose bottom edge cuts it.
-    const QRect text = link->textRect();
-    QVERIFY2(link->height() >= metrics.height(), qPrintable(QString::number(metrics.height())));
-    QVERIFY(text.height() >= metrics.height());
-    QVERIFY(metrics.horizontalAdvance(link->text()) <= link->width());
-    QVERIFY(link->rect().contains(text));
-    const QRect onClient = text.translated(link->pos());
-    QVERIFY2(form.client->rect().contains(onClient),
-             qPrintable(QStringLiteral("text %1,%2 %3x%4 on a client area of %5x%6")
-                            .arg(onClient.x()).arg(onClient.y()).arg(onClient.width()).arg(onClient.height())
-                            .arg(form.client->width()).arg(form.client->height())));
-    // On the same line as the words before it: one baseline.
-    const QLabel *more = form.lblMore;
-    const QRect moreText =
-        more->style()->itemTextRect(more->fontMetrics(), more->contentsRect(), more->alignment(), true, more->text());
-    QCOMPARE(onClient.top() + metrics.ascent(), more->y() + moreText.top() + more->fontMetrics().ascent());
-    QVERIFY(more->fontMetrics().horizontalAdvance(more->text()) <= more->width());
-    QVERIFY(more->geometry().right() < link->geometry().left());
-}
-
-void TestForm1::linkOpensWebSite()
-{
-    Rig rig;
-    rig.desktop.programFolder = QStringLiteral("/opt/pennaroc");
-    app::Form1 &form = rig.load();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::mouseClick(form.lblLink, Qt::LeftButton);
-    QCOMPARE(rig.desktop.shellRequests.size(), 1);
-    const QString mismatch =
-        testsupport::linkRequestMismatch(rig.desktop.shellRequests[0], QStringLiteral("https://www.veltrane.example/"));
-    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    QVERIFY(!form.isUnloaded());
-    // A click that ends outside the label is no click.
-    QTest::mousePress(form.lblLink, Qt::LeftButton);
-    QTest::mouseRelease(form.lblLink, Qt::LeftButton, {}, QPoint(-5, -5));
-    QCOMPARE(rig.desktop.shellRequests.size(), 1);
-}
-
-void TestForm1::enterRunsOk()
-{
-    Rig rig;
-    app::Form1 &form = rig.load();
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QSignalSpy ok(form.cmdOK, &QPushButton::clicked);
-    QSignalSpy cancel(form.cmdCancel, &QPushButton::clicked);
-    form.optAction[2]->setFocus();
-    QTest::keyClick(form.optAction[2], Qt::Key_Return);
-    QTest::keyClick(form.optAction[2], Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(ok.size(), 2);
-    // A focused Cancel takes Enter itself.
-    QTest::keyClick(form.cmdCancel, Qt::Key_Return);
-    QCOMPARE(ok.size(), 2);
-    QCOMPARE(cancel.size(), 1);
-    QVERIFY(form.isUnloaded());
-}
-
-// ------------------------------------------------ ending during a modal
-
-void TestForm1::notificationDuringMessageBox_data()
-{
-    QTest::addColumn<int>("event");
-    QTest::addColumn<QString>("failing");
-    QTest::addColumn<int>("row");
-
-    QTest::newRow("10 during the no-record message") << 10 << "" << -1;
-    QTest::newRow("22 during the no-record message") << 22 << "" << -1;
-    QTest::newRow("10 during an error report") << 10 << "SalesList.GetField" << 0;
-    QTest::newRow("22 during an error report") << 22 << "ActApp.Views" << 0;
-}
-
-void TestForm1::notificationDuringMessageBox()
-{
-    QFETCH(int, event);
-    QFETCH(QString, failing);
-    QFETCH(int, row);
-
-    Rig rig;
-    rig.host.currentRow = row;
-    if (!failing.isEmpty())
-        rig.host.failCall(failing);
-    rig.desktop.whileMsgBoxOpen = [&](const ScriptedPlatform::Message &) { rig.host.raiseEvent(qint16(event)); };
-    app::Form1 &form = rig.load();
-
-    QCOMPARE(rig.desktop.messages.size(), 1);
-    QVERIFY(form.isUnloaded());
-    QCOMPARE(rig.ended->size(), 1);
-    QVERIFY(rig.desktop.foregroundWindows.isEmpty());
-    QCOMPARE(rig.host.countOf(QStringLiteral("ActEvent1.Id2")), 1);
-    if (!failing.isEmpty())
-        QCOMPARE(rig.host.callNames().constLast(), QStringLiteral("ActEvent1.Id2"));
-}
-
-void TestForm1::notificationDuringHostCallStopsStartup()
-{
-    Rig rig;
-    rig.host.duringCall = [&](const QString &member) {
-        if (member == u"SalesList.GetCurrentRow")
-            rig.host.raiseEvent(10);
+    // application's name, only the Contacts view's boxes enabled, the
+    // window's icon.
+    std::vector<std::string> boxes;
+    bool opened = false;
+    rig.face.whileModalOf["frmIntegrate"] = [&](forms::Form &dialog) {
+        opened = true;
+        CHECK(ownedByTheWindow("frmIntegrate"));
+        CHECK_EQ(dialog.Caption(), u"Integrate with ACT!");
+        CHECK(dialog.icon() == forms::Icon::Program);
+        for (int i = 0; i < 12; ++i) {
+            const forms::Control &box = dialog.control("chkScreen", i);
+            boxes.push_back(std::to_string(box.Enabled()) + std::to_string(box.Value()));
+        }
+        dialog.userEscape();
     };
-    app::Form1 &form = rig.load();
-    QVERIFY(form.isUnloaded());
-    QCOMPARE(rig.ended->size(), 1);
-    // Nothing more is asked of ACT! and nothing is shown.
-    QCOMPARE(rig.host.countOf(QStringLiteral("SalesList.GetField")), 0);
-    QVERIFY(rig.desktop.messages.isEmpty());
-    QVERIFY(rig.desktop.foregroundWindows.isEmpty());
+    rig.host.calls.clear();
+    form.control("mnuIntegrate").userClick();
+    CHECK(opened);
+    CHECK_EQ(boxes, (std::vector<std::string>{"10", "00", "01", "00", "00", "00", "10", "00", "00", "00", "00", "00"}));
+    CHECK_EQ(rig.host.countOf(u"CreateObject"), 1);
+    CHECK(std::count(rig.host.calls.begin(), rig.host.calls.end(), u"AuxCommands.AuxCommandExistsInToolbar(1,Pennaroc)")
+          == 1);
+
+    CHECK(form.form().isVisible());
+    CHECK(!form.isUnloaded());
+    CHECK(rig.desktop.messages.empty());
+    CHECK(rig.face.modalStack().empty());
+    CHECK_EQ(rig.face.openIds(), Ids{""});
 }
 
-// Scenarios run in a child copy of this test program, so that the real
-// event loop can end with the program's own exit status.
-void TestForm1::notificationInRealModalWindows_data()
+// A notification ends the program while a dialog opened from the menus is
+// modal: the dialog's show ends, the window unloads, the loop ends with 0.
+void notificationsWhileDialogsAreModal()
 {
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("message box of the start-up") << "modal-msgbox" << "modal:QMessageBox";
-    QTest::newRow("dialog opened from the window") << "modal-dialog" << "modal:QDialog";
-}
+    struct Dialog { const char *menu; const char *id; };
+    const Dialog dialogs[] = {{"mnuAbout", "frmAbout"}, {"mnuLocation", "frmLocation"}, {"mnuIntegrate", "frmIntegrate"}};
+    for (const Dialog &d : dialogs) {
+        for (const std::int16_t event : {std::int16_t(0), std::int16_t(10), std::int16_t(22)}) {
+            check::Row row(std::string(d.id) + (event ? ", event " + std::to_string(event) : ", closed by the user"));
+            Rig rig;
+            Ids modal;
+            bool owned = false;
+            rig.face.whileModalOf[d.id] = [&](forms::Form &) {
+                modal = rig.face.modalStack();
+                const testsupport::RecordingFormPeer *peer = rig.face.window(d.id);
+                owned = peer && peer->owner() == rig.handle();
+                if (event)
+                    rig.host.raiseEvent(event, {std::int32_t(0)});
+            };
+            rig.face.whileRunning = [&] { rig.form->control(d.menu).userClick(); };
+            app::Form1 &form = rig.start();
 
-void TestForm1::notificationInRealModalWindows()
-{
-    QFETCH(QString, scenario);
-    QFETCH(QString, expected);
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PENNAROC_TEST_CHILD"), scenario);
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.start(QCoreApplication::applicationFilePath(), {});
-    QVERIFY(child.waitForFinished(20000));
-    const QString out = QString::fromUtf8(child.readAllStandardOutput());
-    QVERIFY2(child.exitStatus() == QProcess::NormalExit, qPrintable(child.readAllStandardError()));
-    QCOMPARE(child.exitCode(), 0);
-    QVERIFY2(out.contains(expected), qPrintable(out));
-    QVERIFY2(out.contains(QStringLiteral("ended")), qPrintable(out));
-}
-
-void TestForm1::killedCopyLeavesNoLock()
-{
-    QTemporaryDir runtime;
-    QVERIFY(runtime.isValid());
-    const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
-    qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
-    const auto restore = qScopeGuard([&] { qputenv("XDG_RUNTIME_DIR", saved); });
-
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PENNAROC_TEST_CHILD"), QStringLiteral("hold-lock"));
-    QProcess first;
-    first.setProcessEnvironment(env);
-    first.start(QCoreApplication::applicationFilePath(), {});
-    QVERIFY(first.waitForReadyRead(10000));
-    QCOMPARE(first.readLine().trimmed(), QByteArray("held"));
-
-    {
-        platform::QtPlatformServices second;
-        QVERIFY(second.AnotherInstanceRunning());
+            CHECK_EQ(modal, Ids{d.id});
+            CHECK(owned);
+            CHECK_EQ(form.isUnloaded(), event != 0);
+            CHECK_EQ(rig.face.quits, event ? 1 : 0);
+            CHECK_EQ(rig.status, 0);
+            CHECK(rig.face.modalStack().empty());
+            CHECK_EQ(rig.face.openIds(), event ? Ids{} : Ids{""});
+            CHECK(rig.desktop.messages.empty());
+        }
     }
-    QCOMPARE(first.state(), QProcess::Running); // the first copy is untouched
-
-    first.kill();
-    QVERIFY(first.waitForFinished(10000));
-    platform::QtPlatformServices next;
-    QVERIFY(!next.AnotherInstanceRunning());
-}
-
-// ------------------------------------------------------- child scenarios
-
-namespace {
-
-// The real desktop, except that no other copy is ever running.
-class ChildDesktop : public platform::QtPlatformServices {
-public:
-    bool AnotherInstanceRunning() override { return false; }
-};
-
-int runChild(const QString &scenario, int argc, char **argv)
-{
-    QApplication application(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
-    if (scenario == u"hold-lock") {
-        platform::QtPlatformServices desktop;
-        std::printf("%s\n", desktop.AnotherInstanceRunning() ? "busy" : "held");
-        std::fflush(stdout);
-        QThread::sleep(60);
-        return 0;
-    }
-
-    FakeHost host;
-    ChildDesktop desktop;
-    if (scenario == u"modal-msgbox")
-        host.currentRow = -1;
-    auto *form = new app::Form1(host, desktop);
-    QPointer<app::Form1> guard(form);
-    QObject::connect(form, &app::Form1::programEnded, [] {
-        std::printf("ended\n");
-        std::fflush(stdout);
-    });
-
-    // Raises the notification once a modal window is really open.
-    QTimer probe;
-    probe.setInterval(50);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        QWidget *modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        probe.stop();
-        std::printf("modal:%s\n", modal->metaObject()->className());
-        std::fflush(stdout);
-        host.raiseEvent(scenario == u"modal-msgbox" ? 10 : 22, {QVariant(0)});
-    });
-    probe.start();
-
-    if (scenario == u"modal-dialog") {
-        QTimer::singleShot(0, form, [form] {
-            QDialog dialog(form);
-            dialog.setModal(true);
-            dialog.exec();
-            // The window outlives its dialogs: it is not touched after here
-            // unless it is still there.
-            std::printf("dialog closed, window %s\n", form->isUnloaded() ? "unloaded" : "open");
-        });
-    }
-    // Gives up rather than hang when nothing happens.
-    QTimer::singleShot(15000, [] { QCoreApplication::exit(3); });
-
-    const int status = form->runProgram();
-    delete guard.data();
-    return status;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    const QString scenario = qEnvironmentVariable("PENNAROC_TEST_CHILD");
-    if (!scenario.isEmpty())
-        return runChild(scenario, argc, argv);
-    QApplication application(argc, argv);
-    TestForm1 test;
-    return QTest::qExec(&test, argc, argv);
+    return check::run(argc, argv,
+                      {
+                          {"refusals", refusals},
+                          {"optionStates", optionStates},
+                          {"startupCallSweep", startupCallSweep},
+                          {"notificationDuringMessageBox", notificationDuringMessageBox},
+                          {"unloadFaultSweep", unloadFaultSweep},
+                          {"timerFault", timerFault},
+                          {"notifications", notifications},
+                          {"restartSteps", restartSteps},
+                          {"userEndsTheProgram", userEndsTheProgram},
+                          {"enterPressesOk", enterPressesOk},
+                          {"linkOpensWebSite", linkOpensWebSite},
+                          {"layout", layout},
+                          {"menusOpenTheirDialogs", menusOpenTheirDialogs},
+                          {"notificationsWhileDialogsAreModal", notificationsWhileDialogsAreModal},
+                      });
 }
-
-#include "tst_Form1.moc"

@@ -1,841 +1,676 @@
 #include "app/AttachmentMarker.h"
 #include "app/Form1.h"
+#include "host/Text.h"
 #include "platform/ProgramState.h"
-#include "platform/QtPlatformServices.h"
-#include "settings/SettingsStore.h"
-#include "tests/settings/IsolatedSettings.h"
+#include "tests/support/Check.h"
 #include "tests/support/FakeHost.h"
+#include "tests/support/MemorySettings.h"
+#include "tests/support/RecordingFace.h"
 #include "tests/support/ScriptedPlatform.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFileDialog>
-#include <QFileSystemModel>
-#include <QLineEdit>
-#include <QListView>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QUrl>
-#include <QtTest>
-
+#include <cstdint>
+#include <deque>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 using testsupport::FakeHost;
+using testsupport::MemorySettings;
+using testsupport::RecordingFace;
 using testsupport::ScriptedPlatform;
+using Lines = std::vector<std::u16string>;
 
 namespace {
 
-const QString Contact = QStringLiteral("Please contact support@veltrane.example with this error message.");
-const QString Refusal = QStringLiteral("Unable to modify the Details field.");
-const QString InvalidPath = QStringLiteral("The path to the attachment is invalid or the file is not accessible.");
-const QString Question = QStringLiteral("There is already a file attached to this sale/opportunity. Attaching a new "
-                                        "one will remove the current attachment.\rAre you sure you want to continue?");
-const QString Chosen = QStringLiteral("C:\\Docs\\Quote.doc");
+const std::u16string Contact = u"Please contact support@veltrane.example with this error message.";
+const std::u16string Refusal = u"Unable to modify the Details field.";
+const std::u16string InvalidPath = u"The path to the attachment is invalid or the file is not accessible.";
+const std::u16string Question = u"There is already a file attached to this sale/opportunity. Attaching a new one "
+                                u"will remove the current attachment.\rAre you sure you want to continue?";
+const int QuestionStyle = 308; // Yes/No, exclamation, No the default
+const std::u16string Chosen = u"C:\\Docs\\Quote.doc";
+const std::u16string ReRead = u"SalesList.GetField(36,3)";
+const std::u16string SettingRead = u"read(Pennaroc,Settings,DefaultFolder)";
+const std::u16string Old = u"Call back [[/old.txt]]";
 
-QString report(qint32 number, const QString &description, int line)
+std::u16string report(std::int32_t number, const std::u16string &description, int line)
 {
-    return QStringLiteral("Error %1: '%2'\rin Form1: Sub cmdOK_Click - Line # %3\r\r").arg(number).arg(description).arg(line)
-        + Contact;
+    return u"Error " + text::number(number) + u": '" + description + u"'\rin Form1: Sub cmdOK_Click - Line # "
+        + text::number(line) + u"\r\r" + Contact;
 }
 
-void storeDefaultFolder(const std::optional<QString> &folder)
+std::u16string setFieldCall(const std::u16string &text)
 {
-    if (folder) {
-        settings::SettingsStore::write(QStringLiteral("Pennaroc"), QStringLiteral("Settings"),
-                                       QStringLiteral("DefaultFolder"), *folder);
-    } else {
-        QSettings store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pennaroc"),
-                        QStringLiteral("Pennaroc"));
-        store.remove(QStringLiteral("Settings/DefaultFolder"));
-        store.sync();
-    }
+    return u"SalesList.SetField(36,3," + text + u")";
 }
 
-// One main window on a scripted host and desktop, loaded on row 3.
+template <class T>
+int sizeOf(const T &values)
+{
+    return static_cast<int>(values.size());
+}
+
+// One main window on row 3 of a scripted host, started and waiting for the
+// user; the start-up's calls are cleared.
 struct Rig {
+    RecordingFace face;
     FakeHost host;
     ScriptedPlatform desktop;
+    MemorySettings store;
     std::unique_ptr<app::Form1> form;
-    std::unique_ptr<QSignalSpy> ended;
 
-    explicit Rig(const QString &details)
+    explicit Rig(const std::u16string &details)
     {
         program::RestartAct = false;
         host.currentRow = 3;
         host.details = {{3, details}};
-        storeDefaultFolder(std::nullopt);
+    }
+    ~Rig()
+    {
+        form.reset();
+        program::RestartAct = false;
     }
     app::Form1 &load()
     {
-        form = std::make_unique<app::Form1>(host, desktop);
-        ended = std::make_unique<QSignalSpy>(form.get(), &app::Form1::programEnded);
-        form->Form_Load();
+        form = std::make_unique<app::Form1>(face, host, desktop, store);
+        form->runProgram();
         host.calls.clear();
         return *form;
     }
-    void choose(int option) { form->optAction[option]->setChecked(true); }
-    // Presses OK as the user would.
-    void ok() { QTest::mouseClick(form->cmdOK, Qt::LeftButton); }
-    QString written() const { return host.details.value(3); }
+    // The user picks an option, then presses OK.
+    void choose(int option) { form->optAction(option).userClick(); }
+    void ok() { form->control("cmdOK").userClick(); }
+    // Answers for the next OK: message boxes, then the Open File dialog.
+    void answer(std::deque<int> boxes, std::optional<std::u16string> file)
+    {
+        desktop.msgBoxAnswers = std::move(boxes);
+        desktop.openFileAnswers = {std::move(file)};
+    }
+    std::u16string written() const { return host.details.at(3); }
     int selected() const
     {
         for (int i = 0; i < 3; ++i)
-            if (form->optAction[i]->isChecked())
+            if (form->optAction(i).Value() == 1)
                 return i;
         return -1;
     }
+    bool ended() const { return form->isUnloaded() && face.quits == 1; }
+    platform::WindowHandle handle() const { return form->form().handle(); }
 };
 
-QString setFieldCall(const QString &text)
+bool checkMessage(const ScriptedPlatform::Message &m, const std::u16string &text, int style,
+                  const std::u16string &title)
 {
-    return QStringLiteral("SalesList.SetField(36,3,") + text + QLatin1Char(')');
+    return CHECK_EQ(m.text, text) && CHECK_EQ(m.style, style) && CHECK_EQ(m.title, title);
 }
-const QString ReRead = QStringLiteral("SalesList.GetField(36,3)");
-
-QString ReadAttachmentPath(const QString &text)
-{
-    return app::ReadAttachment(text).path;
-}
-
-// A desktop whose dialogs and shell are real, apart from the single-copy
-// lock and window activation, which belong to the running program.
-class RealDialogs : public platform::QtPlatformServices {
-public:
-    bool AnotherInstanceRunning() override { return false; }
-    void SetForegroundWindow(QWidget *) override {}
-};
-
-} // namespace
-
-class TestForm1Actions : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void markerRules_data();
-    void markerRules();
-    void open_data();
-    void open();
-    void replaceQuestion_data();
-    void replaceQuestion();
-    void startingFolder_data();
-    void startingFolder();
-    void cancelIsSilent();
-    void refusedWrites();
-    void editsMadeInActSurvive_data();
-    void editsMadeInActSurvive();
-    void replaceQuestionFollowsTheField_data();
-    void replaceQuestionFollowsTheField();
-    void pathsTheMarkerCannotHoldAreRefused_data();
-    void pathsTheMarkerCannotHoldAreRefused();
-    void hostFailuresAreReported_data();
-    void hostFailuresAreReported();
-    void unreadableSettingsAreReported();
-    void actingAfterFailedStartup_data();
-    void actingAfterFailedStartup();
-    void notificationsStopTheClick_data();
-    void notificationsStopTheClick();
-    void unusualPaths_data();
-    void unusualPaths();
-    void realDialogShowsNamesWithoutDot_data();
-    void realDialogShowsNamesWithoutDot();
-};
 
 // ------------------------------------------------------- the marker rules
 
-void TestForm1Actions::markerRules_data()
+void markerRules()
 {
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<int>("action");
-    QTest::addColumn<QString>("after");
+    struct Row { const char *name; std::u16string before; int action; std::u16string after; };
+    const Row rows[] = {
+        // The format's example table: attach C:\Docs\Quote.doc.
+        {"empty", u"", 2, u" [[C:\\Docs\\Quote.doc]]"},
+        {"no marker", u"Call back in May", 2, u"Call back in May [[C:\\Docs\\Quote.doc]]"},
+        {"marker at the end", u"Call back in May [[C:\\Old.txt]]", 2, u"Call back in May [[C:\\Docs\\Quote.doc]]"},
+        {"marker first", u"[[C:\\Old.txt]] Call back", 2, u"Call back [[C:\\Docs\\Quote.doc]]"},
+        {"two markers", u"a [[x]] b [[y]]", 2, u"a  b [[y]] [[C:\\Docs\\Quote.doc]]"},
+        {"no closing marker", u"note [[C:\\Old.txt", 2, u"note [[C:\\Old.txt [[C:\\Docs\\Quote.doc]]"},
+        {"empty path", u"[[]]", 2, u" [[C:\\Docs\\Quote.doc]]"},
+        // Its removals.
+        {"remove at the end", u"Call back in May [[C:\\Old.txt]]", 1, u"Call back in May"},
+        {"remove first", u"[[C:\\Old.txt]] Call back", 1, u"Call back"},
+        {"remove the first of two", u"a [[x]] b [[y]]", 1, u"a  b [[y]]"},
+        {"remove an empty path", u"[[]]", 1, u""},
+        // The format's edge cases.
+        {"remove between words keeps both spaces", u"  left [[/p]] right  ", 1, u"left  right"},
+        {"spaces only", u"   ", 2, u"    [[C:\\Docs\\Quote.doc]]"},
+        {"trailing spaces kept", u"note  ", 2, u"note   [[C:\\Docs\\Quote.doc]]"},
+        {"closing marker alone", u"x ]] y", 2, u"x ]] y [[C:\\Docs\\Quote.doc]]"},
+        {"stray opening marker stays the user's text", u"a [[ b [[/p]] c", 1, u"a [[ b  c"},
+        {"stray opening marker, attach", u"Price [[ to confirm [[/x/real.txt]] end", 2,
+         u"Price [[ to confirm  end [[C:\\Docs\\Quote.doc]]"},
+        {"path holding ]] leaves its rest", u"[[/a]]b]]", 1, u"b]]"},
+        {"text after the marker moves before it", u"x [[/old]] y", 2, u"x  y [[C:\\Docs\\Quote.doc]]"},
+        {"tabs and line breaks stay", u"\tx\r\n [[/p]]\n", 2, u"\tx\r\n \n [[C:\\Docs\\Quote.doc]]"},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(r.before);
+        rig.answer({platform::vbYes}, Chosen);
+        const bool hadAttachment = rig.load().optAction(0).Enabled();
+        rig.choose(r.action);
+        rig.ok();
 
-    // The format's example table: attach C:\Docs\Quote.doc.
-    QTest::newRow("empty") << "" << 2 << " [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("no marker") << "Call back in May" << 2 << "Call back in May [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("marker at the end") << "Call back in May [[C:\\Old.txt]]" << 2
-                                       << "Call back in May [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("marker first") << "[[C:\\Old.txt]] Call back" << 2 << "Call back [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("two markers") << "a [[x]] b [[y]]" << 2 << "a  b [[y]] [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("no closing marker") << "note [[C:\\Old.txt" << 2 << "note [[C:\\Old.txt [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("empty path") << "[[]]" << 2 << " [[C:\\Docs\\Quote.doc]]";
-    // Its removals.
-    QTest::newRow("remove at the end") << "Call back in May [[C:\\Old.txt]]" << 1 << "Call back in May";
-    QTest::newRow("remove first") << "[[C:\\Old.txt]] Call back" << 1 << "Call back";
-    QTest::newRow("remove the first of two") << "a [[x]] b [[y]]" << 1 << "a  b [[y]]";
-    QTest::newRow("remove an empty path") << "[[]]" << 1 << "";
-    // The format's edge cases.
-    QTest::newRow("remove between words keeps both spaces") << "  left [[/p]] right  " << 1 << "left  right";
-    QTest::newRow("spaces only") << "   " << 2 << "    [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("trailing spaces kept") << "note  " << 2 << "note   [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("closing marker alone") << "x ]] y" << 2 << "x ]] y [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("stray opening marker stays the user's text") << "a [[ b [[/p]] c" << 1 << "a [[ b  c";
-    QTest::newRow("stray opening marker, attach") << "Price [[ to confirm [[/x/real.txt]] end" << 2
-                                                  << "Price [[ to confirm  end [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("path holding ]] leaves its rest") << "[[/a]]b]]" << 1 << "b]]";
-    QTest::newRow("text after the marker moves before it") << "x [[/old]] y" << 2 << "x  y [[C:\\Docs\\Quote.doc]]";
-    QTest::newRow("tabs and line breaks stay") << "\tx\r\n [[/p]]\n" << 2 << "\tx\r\n \n [[C:\\Docs\\Quote.doc]]";
-}
-
-void TestForm1Actions::markerRules()
-{
-    QFETCH(QString, before);
-    QFETCH(int, action);
-    QFETCH(QString, after);
-
-    Rig rig(before);
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    rig.desktop.openFileAnswers = {Chosen};
-    const bool hadAttachment = rig.load().optAction[0]->isEnabled();
-    rig.choose(action);
-    rig.ok();
-
-    QCOMPARE(rig.written(), after);
-    // Attach reads the field before its question and again before writing.
-    QCOMPARE(rig.host.calls, (action == 2 ? QStringList{ReRead, ReRead, setFieldCall(after)}
-                                          : QStringList{ReRead, setFieldCall(after)}));
-    QCOMPARE(rig.form->isUnloaded(), true);
-    QCOMPARE(rig.ended->size(), 1);
-    // Attaching over an attachment asks once; nothing else is shown.
-    QCOMPARE(rig.desktop.messages.size(), action == 2 && hadAttachment ? 1 : 0);
-    QCOMPARE(rig.desktop.openFileRequests.size(), action == 2 ? 1 : 0);
+        CHECK_EQ(rig.written(), r.after);
+        // Attach reads the field before its question and again before writing.
+        CHECK_EQ(rig.host.calls, (r.action == 2 ? Lines{ReRead, ReRead, setFieldCall(r.after)}
+                                                : Lines{ReRead, setFieldCall(r.after)}));
+        CHECK(rig.ended());
+        // Attaching over an attachment asks once; nothing else is shown.
+        const bool asked = r.action == 2 && hadAttachment;
+        if (CHECK_EQ(sizeOf(rig.desktop.messages), asked ? 1 : 0) && asked)
+            checkMessage(rig.desktop.messages[0], Question, QuestionStyle, u"Pennaroc");
+        CHECK_EQ(sizeOf(rig.desktop.openFileRequests), r.action == 2 ? 1 : 0);
+    }
 }
 
 // ------------------------------------------------------------------ Open
 
-void TestForm1Actions::open_data()
+void open()
 {
-    QTest::addColumn<QString>("marker"); // %D is a scratch folder holding the file "Quote.odt"
-    QTest::addColumn<QString>("opened"); // empty: the invalid-path message
-    QTest::newRow("file") << "[[%D/Quote.odt]]" << "%D/Quote.odt";
-    QTest::newRow("spaces around are trimmed") << "x [[  %D/Quote.odt ]]" << "%D/Quote.odt";
-    QTest::newRow("folder") << "[[%D]]" << "%D";
-    QTest::newRow("empty path") << "[[]]" << "";
-    QTest::newRow("spaces only") << "[[   ]]" << "";
-    QTest::newRow("missing file") << "[[%D/Gone.odt]]" << "";
-    QTest::newRow("tab around is not trimmed") << "[[\t%D/Quote.odt]]" << "";
-}
+    // opened empty: the invalid-path message; asked: the paths whose existence is asked.
+    struct Row { const char *name; std::u16string details, opened; Lines asked; };
+    const std::u16string file = u"/home/u/Docs/Quote.odt";
+    const Row rows[] = {
+        {"file", u"[[/home/u/Docs/Quote.odt]]", file, {file}},
+        {"spaces around are trimmed", u"x [[  /home/u/Docs/Quote.odt ]]", file, {file}},
+        {"folder", u"[[/home/u/Docs]]", u"/home/u/Docs", {u"/home/u/Docs"}},
+        {"empty path", u"[[]]", u"", {}},
+        {"spaces only", u"[[   ]]", u"", {}},
+        {"missing file", u"[[/home/u/Docs/Gone.odt]]", u"", {u"/home/u/Docs/Gone.odt"}},
+        {"tab around is not trimmed", u"[[\t/home/u/Docs/Quote.odt]]", u"", {u"\t/home/u/Docs/Quote.odt"}},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(r.details);
+        rig.desktop.existingPaths = {file, u"/home/u/Docs"};
+        app::Form1 &form = rig.load();
+        CHECK_EQ(rig.selected(), 0);
+        rig.ok();
 
-void TestForm1Actions::open()
-{
-    QFETCH(QString, marker);
-    QFETCH(QString, opened);
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QFile file(dir.filePath(QStringLiteral("Quote.odt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    marker.replace(QStringLiteral("%D"), dir.path());
-    opened.replace(QStringLiteral("%D"), dir.path());
-
-    Rig rig(marker);
-    app::Form1 &form = rig.load();
-    QCOMPARE(rig.selected(), 0);
-    rig.ok();
-
-    QVERIFY(rig.host.calls.isEmpty()); // Open asks nothing of ACT!
-    if (opened.isEmpty()) {
-        QCOMPARE(rig.desktop.messages.size(), 1);
-        QCOMPARE(rig.desktop.messages[0].text, InvalidPath);
-        QCOMPARE(rig.desktop.messages[0].style, 0);
-        QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc"));
-        QVERIFY(rig.desktop.shellRequests.isEmpty());
-        QVERIFY(!form.isUnloaded());
-        return;
+        CHECK(rig.host.calls.empty()); // Open asks nothing of ACT!
+        CHECK_EQ(rig.desktop.pathQueries, r.asked);
+        CHECK(rig.store.calls.empty());
+        if (r.opened.empty()) {
+            if (CHECK_EQ(sizeOf(rig.desktop.messages), 1))
+                checkMessage(rig.desktop.messages[0], InvalidPath, 0, u"Pennaroc");
+            CHECK(rig.desktop.shellRequests.empty());
+            CHECK(!form.isUnloaded());
+            CHECK_EQ(rig.face.quits, 0);
+            continue;
+        }
+        CHECK(rig.desktop.messages.empty());
+        if (CHECK_EQ(sizeOf(rig.desktop.shellRequests), 1)) {
+            const ScriptedPlatform::Shell &shell = rig.desktop.shellRequests[0];
+            CHECK_EQ(shell.operation, u"Open");
+            CHECK_EQ(shell.target, r.opened);
+            // An empty parameter string, not a missing one.
+            CHECK_EQ(shell.parameters, std::optional<std::u16string>(u""));
+            CHECK_EQ(shell.directory, u"/opt/pennaroc");
+            CHECK_EQ(shell.showCommand, 5);
+            CHECK(shell.owner == rig.handle());
+        }
+        CHECK_EQ(form.attachmentPath(), r.opened); // stored back trimmed
+        CHECK(rig.ended());
     }
-    QVERIFY(rig.desktop.messages.isEmpty());
-    QCOMPARE(rig.desktop.shellRequests.size(), 1);
-    const ScriptedPlatform::Shell &shell = rig.desktop.shellRequests[0];
-    QCOMPARE(shell.operation, QStringLiteral("Open"));
-    QCOMPARE(shell.target, opened);
-    QVERIFY(!shell.parameters.isNull()); // an empty parameter string, not a missing one
-    QVERIFY(shell.parameters.isEmpty());
-    QCOMPARE(shell.directory, QStringLiteral("/opt/pennaroc"));
-    QCOMPARE(shell.showCommand, 5);
-    QCOMPARE(form.attachmentPath(), opened); // stored back trimmed
-    QVERIFY(form.isUnloaded());
-    QCOMPARE(rig.ended->size(), 1);
 }
 
 // ------------------------------------------------------------- Attach
 
-void TestForm1Actions::replaceQuestion_data()
+void startingFolder()
 {
-    QTest::addColumn<int>("answer");
-    QTest::newRow("No keeps everything") << int(platform::vbNo);
-    QTest::newRow("Yes goes on to the dialog") << int(platform::vbYes);
-}
+    struct Row { const char *name; std::optional<std::u16string> stored; std::u16string initialDir; };
+    const Row rows[] = {
+        {"no entry", std::nullopt, u""},
+        {"empty entry", u"", u""},
+        {"existing folder", u"/home/u/Docs", u"/home/u/Docs"},
+        {"folder gone", u"/home/u/Docs/gone", u""},
+        {"a file is handed over as it is", u"/home/u/Docs/f.txt", u"/home/u/Docs/f.txt"},
+        {"blanks are part of the name", u" /home/u/Docs", u""},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(u"Call back");
+        rig.desktop.existingPaths = {u"/home/u/Docs", u"/home/u/Docs/f.txt"};
+        rig.answer({}, u"/x");
+        rig.load();
+        // Read when OK is pressed, not at start-up.
+        CHECK(rig.store.calls.empty());
+        if (r.stored)
+            rig.store.setEntry(u"Pennaroc", u"Settings", u"DefaultFolder", *r.stored);
+        Lines journal;
+        rig.host.journal = &journal;
+        rig.desktop.journal = &journal;
+        rig.store.journal = &journal;
+        rig.ok();
 
-void TestForm1Actions::replaceQuestion()
-{
-    QFETCH(int, answer);
-    Rig rig(QStringLiteral("Call back [[/old.txt]] soon"));
-    rig.desktop.msgBoxAnswers = {answer};
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    app::Form1 &form = rig.load();
-    rig.choose(2);
-    rig.ok();
-
-    QCOMPARE(rig.desktop.messages.size(), 1);
-    QCOMPARE(rig.desktop.messages[0].text, Question);
-    QCOMPARE(rig.desktop.messages[0].style, 308);
-    QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc"));
-    if (answer == platform::vbNo) {
-        QVERIFY(rig.desktop.openFileRequests.isEmpty());
-        QCOMPARE(rig.host.calls, QStringList{ReRead});
-        QVERIFY(!form.isUnloaded());
-        QCOMPARE(rig.selected(), 2);
-        QCOMPARE(rig.written(), QStringLiteral("Call back [[/old.txt]] soon"));
-    } else {
-        QCOMPARE(rig.written(), QStringLiteral("Call back  soon [[/new.txt]]"));
-        QCOMPARE(form.attachmentPath(), QStringLiteral("/new.txt"));
-        QVERIFY(form.isUnloaded());
+        Lines expected{ReRead, SettingRead};
+        if (r.stored && !r.stored->empty())
+            expected.push_back(u"PathExists(" + *r.stored + u")");
+        for (const std::u16string &line : Lines{u"OpenFile", ReRead, setFieldCall(u"Call back [[/x]]")})
+            expected.push_back(line);
+        CHECK_EQ(journal, expected);
+        if (CHECK_EQ(sizeOf(rig.desktop.openFileRequests), 1)) {
+            const platform::OpenFileRequest &request = rig.desktop.openFileRequests[0];
+            CHECK_EQ(request.filter, u"All files (*.*)|*.*");
+            CHECK_EQ(request.initialDir, r.initialDir);
+            CHECK(request.owner == rig.handle());
+        }
+        CHECK(rig.desktop.messages.empty()); // no question without an attachment
+        CHECK_EQ(rig.store.writes, 0);
+        CHECK_EQ(rig.written(), u"Call back [[/x]]");
+        CHECK(rig.ended());
     }
 }
 
-void TestForm1Actions::startingFolder_data()
+void cancelIsSilent()
 {
-    QTest::addColumn<QString>("stored"); // "<missing>" for no entry; %D a scratch folder with the file "f.txt"
-    QTest::addColumn<QString>("initialDir");
-    QTest::newRow("no entry") << "<missing>" << "";
-    QTest::newRow("empty entry") << "" << "";
-    QTest::newRow("existing folder") << "%D" << "%D";
-    QTest::newRow("folder gone") << "%D/gone" << "";
-    QTest::newRow("a file is handed over as it is") << "%D/f.txt" << "%D/f.txt";
-    QTest::newRow("blanks are part of the name") << " %D" << "";
-}
-
-void TestForm1Actions::startingFolder()
-{
-    QFETCH(QString, stored);
-    QFETCH(QString, initialDir);
-    QTemporaryDir dir;
-    QFile file(dir.filePath(QStringLiteral("f.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.close();
-    stored.replace(QStringLiteral("%D"), dir.path());
-    initialDir.replace(QStringLiteral("%D"), dir.path());
-
-    Rig rig(QStringLiteral("Call back"));
-    rig.desktop.openFileAnswers = {QStringLiteral("/x")};
-    rig.load();
-    // Read when OK is pressed, not at start-up.
-    storeDefaultFolder(stored == u"<missing>" ? std::nullopt : std::optional<QString>(stored));
-    rig.ok();
-
-    QCOMPARE(rig.desktop.openFileRequests.size(), 1);
-    const platform::OpenFileRequest &request = rig.desktop.openFileRequests[0];
-    QCOMPARE(request.filter, QStringLiteral("All files (*.*)|*.*"));
-    QCOMPARE(request.initialDir, initialDir);
-    QCOMPARE(request.owner, rig.form.get());
-    QVERIFY(rig.desktop.messages.isEmpty()); // no question without an attachment
-    QCOMPARE(rig.written(), QStringLiteral("Call back [[/x]]"));
-}
-
-void TestForm1Actions::cancelIsSilent()
-{
-    Rig rig(QStringLiteral("Call back [[/old.txt]]"));
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
+    Rig rig(Old);
+    rig.answer({platform::vbYes}, std::nullopt);
     app::Form1 &form = rig.load();
     rig.choose(2);
     rig.ok();
-    QCOMPARE(rig.desktop.openFileRequests.size(), 1);
-    QCOMPARE(rig.desktop.messages.size(), 1); // the question, nothing after it
-    QCOMPARE(rig.host.calls, QStringList{ReRead});
-    QVERIFY(!form.isUnloaded());
-    QCOMPARE(rig.selected(), 2);
-    QCOMPARE(form.attachmentPath(), QStringLiteral("/old.txt"));
+    CHECK_EQ(sizeOf(rig.desktop.openFileRequests), 1);
+    CHECK_EQ(sizeOf(rig.desktop.messages), 1); // the question, nothing after it
+    CHECK_EQ(rig.host.calls, Lines{ReRead});
+    CHECK(!form.isUnloaded());
+    CHECK_EQ(rig.selected(), 2);
+    CHECK_EQ(form.attachmentPath(), u"/old.txt");
 
     // The window is still usable: OK asks again.
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
+    rig.answer({platform::vbYes}, u"/new.txt");
     rig.ok();
-    QCOMPARE(rig.written(), QStringLiteral("Call back [[/new.txt]]"));
-    QVERIFY(form.isUnloaded());
+    CHECK_EQ(sizeOf(rig.desktop.messages), 2);
+    CHECK_EQ(rig.written(), u"Call back [[/new.txt]]");
+    CHECK(rig.ended());
 }
 
-void TestForm1Actions::refusedWrites()
+void refusedWrites()
 {
-    // A refused Remove leaves the window open on the same text.
-    Rig rig(QStringLiteral("Call back [[/old.txt]]"));
-    rig.host.setFieldResult = 2;
-    app::Form1 &form = rig.load();
-    rig.choose(1);
-    rig.ok();
-    QCOMPARE(rig.desktop.messages.size(), 1);
-    QCOMPARE(rig.desktop.messages[0].text, Refusal);
-    QCOMPARE(rig.desktop.messages[0].style, 0);
-    QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Operation aborted"));
-    QVERIFY(!form.isUnloaded());
-    QCOMPARE(rig.selected(), 1);
+    {
+        // A refused Remove leaves the window open on the same text.
+        Rig rig(Old);
+        rig.host.setFieldResult = 2;
+        app::Form1 &form = rig.load();
+        rig.choose(1);
+        rig.ok();
+        if (CHECK_EQ(sizeOf(rig.desktop.messages), 1))
+            checkMessage(rig.desktop.messages[0], Refusal, 0, u"Operation aborted");
+        CHECK(!form.isUnloaded());
+        CHECK_EQ(rig.selected(), 1);
 
-    rig.host.setFieldResult = 0;
-    rig.ok();
-    QCOMPARE(rig.host.calls, (QStringList{ReRead, setFieldCall("Call back"), ReRead, setFieldCall("Call back")}));
-    QCOMPARE(rig.written(), QStringLiteral("Call back"));
-    QVERIFY(form.isUnloaded());
-
-    // An edit made in ACT! between a refused Remove and the next OK is kept.
-    Rig edited(QStringLiteral("Call back [[/old.txt]]"));
-    edited.host.setFieldResult = 1;
-    edited.load();
-    edited.choose(1);
-    edited.ok();
-    edited.host.setFieldResult = 0;
-    edited.host.details[3] = QStringLiteral("Call back, signed [[/old.txt]]");
-    edited.ok();
-    QCOMPARE(edited.written(), QStringLiteral("Call back, signed"));
-    QVERIFY(edited.form->isUnloaded());
-
-    // A refused Attach shows the same message, then the window closes.
-    Rig attach(QStringLiteral("Call back"));
-    attach.host.setFieldResult = 1;
-    attach.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    attach.load();
-    attach.ok();
-    QCOMPARE(attach.desktop.messages.size(), 1);
-    QCOMPARE(attach.desktop.messages[0].text, Refusal);
-    QCOMPARE(attach.desktop.messages[0].title, QStringLiteral("Operation aborted"));
-    QCOMPARE(attach.written(), QStringLiteral("Call back"));
-    QVERIFY(attach.form->isUnloaded());
+        rig.host.setFieldResult = 0;
+        rig.ok();
+        CHECK_EQ(rig.host.calls,
+                 (Lines{ReRead, setFieldCall(u"Call back"), ReRead, setFieldCall(u"Call back")}));
+        CHECK_EQ(rig.written(), u"Call back");
+        CHECK(rig.ended());
+    }
+    {
+        // An edit made in ACT! between a refused Remove and the next OK is kept.
+        Rig rig(Old);
+        rig.host.setFieldResult = 1;
+        rig.load();
+        rig.choose(1);
+        rig.ok();
+        rig.host.setFieldResult = 0;
+        rig.host.details[3] = u"Call back, signed [[/old.txt]]";
+        rig.ok();
+        CHECK_EQ(rig.written(), u"Call back, signed");
+        CHECK(rig.ended());
+    }
+    {
+        // A refused Attach shows the same message, then the window closes.
+        Rig rig(u"Call back");
+        rig.host.setFieldResult = 1;
+        rig.answer({}, u"/new.txt");
+        rig.load();
+        rig.ok();
+        if (CHECK_EQ(sizeOf(rig.desktop.messages), 1))
+            checkMessage(rig.desktop.messages[0], Refusal, 0, u"Operation aborted");
+        CHECK_EQ(rig.host.calls, (Lines{ReRead, ReRead, setFieldCall(u"Call back [[/new.txt]]")}));
+        CHECK_EQ(rig.written(), u"Call back");
+        CHECK(rig.ended());
+    }
 }
 
 // ------------------------------------------------------ no lost edits
 
-void TestForm1Actions::editsMadeInActSurvive_data()
+void editsMadeInActSurvive()
 {
-    QTest::addColumn<int>("action");
-    QTest::addColumn<QString>("edited"); // the field as ACT! holds it when OK is pressed
-    QTest::addColumn<QString>("after");
-    const QString start = QStringLiteral("Call back [[/old.txt]]");
-    QTest::newRow("remove, unchanged") << 1 << start << "Call back";
-    QTest::newRow("remove, text added") << 1 << "Call back, said yes [[/old.txt]] in June" << "Call back, said yes  in June";
-    QTest::newRow("remove, marker gone") << 1 << "Call back, no file" << "Call back, no file";
-    QTest::newRow("remove, other marker") << 1 << "[[/other.txt]] Call back" << "Call back";
-    QTest::newRow("attach, unchanged") << 2 << start << "Call back [[/new.txt]]";
-    QTest::newRow("attach, text added") << 2 << "Call back soon [[/old.txt]]" << "Call back soon [[/new.txt]]";
-    QTest::newRow("attach, marker gone") << 2 << "Call back, no file" << "Call back, no file [[/new.txt]]";
-    QTest::newRow("attach, emptied") << 2 << "" << " [[/new.txt]]";
-}
-
-void TestForm1Actions::editsMadeInActSurvive()
-{
-    QFETCH(int, action);
-    QFETCH(QString, edited);
-    QFETCH(QString, after);
-    Rig rig(QStringLiteral("Call back [[/old.txt]]"));
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    // The edit lands while the Open File dialog is open, or before Remove.
-    rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) { rig.host.details[3] = edited; };
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    app::Form1 &form = rig.load();
-    if (action == 1)
-        rig.host.details[3] = edited;
-    rig.choose(action);
-    rig.ok();
-    QCOMPARE(rig.host.calls, (action == 2 ? QStringList{ReRead, ReRead, setFieldCall(after)}
-                                          : QStringList{ReRead, setFieldCall(after)}));
-    QCOMPARE(form.detailsText(), QStringLiteral("Call back [[/old.txt]]"));
-    QVERIFY(form.isUnloaded());
-}
-
-// Another writer may attach or remove a file while the window is open: the
-// question is asked whenever the field about to be replaced holds a marker
-// that the user has not agreed to replace.
-void TestForm1Actions::replaceQuestionFollowsTheField_data()
-{
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("beforeOk");     // the field when OK is pressed; "=" unchanged
-    QTest::addColumn<QString>("duringDialog"); // the field once the file is chosen; "=" unchanged
-    QTest::addColumn<QList<int>>("answers");
-    QTest::addColumn<int>("questions");
-    QTest::addColumn<QString>("after");        // the field at the end
-    QTest::addColumn<bool>("closed");
-
-    const QList<int> yes{platform::vbYes}, no{platform::vbNo}, yesNo{platform::vbYes, platform::vbNo},
-        yesYes{platform::vbYes, platform::vbYes};
-    QTest::newRow("attached before OK, No") << "Call back" << "Call back [[/theirs.txt]]" << "=" << no << 1
-                                            << "Call back [[/theirs.txt]]" << false;
-    QTest::newRow("attached before OK, Yes") << "Call back" << "Call back [[/theirs.txt]]" << "=" << yes << 1
-                                             << "Call back [[/new.txt]]" << true;
-    QTest::newRow("attached during the dialog, No") << "Call back" << "=" << "Call back [[/theirs.txt]]" << no << 1
-                                                    << "Call back [[/theirs.txt]]" << false;
-    QTest::newRow("attached during the dialog, Yes") << "Call back" << "=" << "Call back [[/theirs.txt]]" << yes
-                                                     << 1 << "Call back [[/new.txt]]" << true;
-    QTest::newRow("removed before OK: nothing to ask") << "Call back [[/old.txt]]" << "Call back" << "=" << no << 0
-                                                       << "Call back [[/new.txt]]" << true;
-    QTest::newRow("agreed, then the same file with new text") << "Call back [[/old.txt]]" << "="
-                                                              << "Call back, signed [[/old.txt]]" << yes << 1
-                                                              << "Call back, signed [[/new.txt]]" << true;
-    QTest::newRow("agreed, then another file: asked again, No")
-        << "Call back [[/old.txt]]" << "=" << "Call back [[/theirs.txt]]" << yesNo << 2
-        << "Call back [[/theirs.txt]]" << false;
-    QTest::newRow("agreed, then another file: asked again, Yes")
-        << "Call back [[/old.txt]]" << "=" << "Call back [[/theirs.txt]]" << yesYes << 2 << "Call back [[/new.txt]]"
-        << true;
-}
-
-void TestForm1Actions::replaceQuestionFollowsTheField()
-{
-    QFETCH(QString, start);
-    QFETCH(QString, beforeOk);
-    QFETCH(QString, duringDialog);
-    QFETCH(QList<int>, answers);
-    QFETCH(int, questions);
-    QFETCH(QString, after);
-    QFETCH(bool, closed);
-
-    Rig rig(start);
-    rig.desktop.msgBoxAnswers = answers;
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    if (duringDialog != u"=")
-        rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) { rig.host.details[3] = duringDialog; };
-    app::Form1 &form = rig.load();
-    if (beforeOk != u"=")
-        rig.host.details[3] = beforeOk;
-    rig.choose(2);
-    rig.ok();
-
-    QCOMPARE(rig.desktop.messages.size(), questions);
-    for (const ScriptedPlatform::Message &message : rig.desktop.messages) {
-        QCOMPARE(message.text, Question);
-        QCOMPARE(message.style, 308);
+    // edited: the field as ACT! holds it when it is read again.
+    struct Row { const char *name; int action; std::u16string edited, after; };
+    const Row rows[] = {
+        {"remove, unchanged", 1, Old, u"Call back"},
+        {"remove, text added", 1, u"Call back, said yes [[/old.txt]] in June", u"Call back, said yes  in June"},
+        {"remove, marker gone", 1, u"Call back, no file", u"Call back, no file"},
+        {"remove, other marker", 1, u"[[/other.txt]] Call back", u"Call back"},
+        {"attach, unchanged", 2, Old, u"Call back [[/new.txt]]"},
+        {"attach, text added", 2, u"Call back soon [[/old.txt]]", u"Call back soon [[/new.txt]]"},
+        {"attach, marker gone", 2, u"Call back, no file", u"Call back, no file [[/new.txt]]"},
+        {"attach, emptied", 2, u"", u" [[/new.txt]]"},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(Old);
+        rig.answer({platform::vbYes}, u"/new.txt");
+        // The edit lands while the Open File dialog is open, or before Remove.
+        rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) { rig.host.details[3] = r.edited; };
+        app::Form1 &form = rig.load();
+        if (r.action == 1)
+            rig.host.details[3] = r.edited;
+        rig.choose(r.action);
+        rig.ok();
+        CHECK_EQ(rig.host.calls, (r.action == 2 ? Lines{ReRead, ReRead, setFieldCall(r.after)}
+                                                : Lines{ReRead, setFieldCall(r.after)}));
+        CHECK_EQ(form.detailsText(), Old);
+        CHECK(rig.ended());
     }
-    QCOMPARE(rig.written(), after);
-    QCOMPARE(rig.host.countOf(QStringLiteral("SalesList.SetField")), closed ? 1 : 0);
-    QCOMPARE(form.isUnloaded(), closed);
-    if (!closed) {
-        // The window stays as it was, ready for another choice.
-        QCOMPARE(rig.selected(), 2);
-        QCOMPARE(form.attachmentPath(), ReadAttachmentPath(start));
+}
+
+// Attach asks before it replaces an attachment, and asks again whenever
+// the field about to be replaced holds a marker that the user has not
+// agreed to replace: another writer may attach or remove a file while the
+// window is open. No keeps everything as it was, before the Open File
+// dialog or after it.
+void replaceQuestion()
+{
+    // beforeOk: the field when OK is pressed; duringDialog: once the file is
+    // chosen; dialogs: Open File dialogs shown.
+    struct Row { const char *name; std::u16string start; std::optional<std::u16string> beforeOk, duringDialog;
+                 std::deque<int> answers; int questions, dialogs; std::u16string after; };
+    const int yes = platform::vbYes, no = platform::vbNo;
+    const std::u16string theirs = u"Call back [[/theirs.txt]]", mine = u"Call back [[/new.txt]]";
+    const Row rows[] = {
+        {"attached, No keeps everything", Old, {}, {}, {no}, 1, 0, Old},
+        {"attached, Yes goes on to the dialog", u"Call back [[/old.txt]] soon", {}, {}, {yes}, 1, 1,
+         u"Call back  soon [[/new.txt]]"},
+        {"attached before OK, No", u"Call back", theirs, {}, {no}, 1, 0, theirs},
+        {"attached before OK, Yes", u"Call back", theirs, {}, {yes}, 1, 1, mine},
+        {"attached during the dialog, No", u"Call back", {}, theirs, {no}, 1, 1, theirs},
+        {"attached during the dialog, Yes", u"Call back", {}, theirs, {yes}, 1, 1, mine},
+        {"removed before OK: nothing to ask", Old, u"Call back", {}, {no}, 0, 1, mine},
+        {"agreed, then the same file with new text", Old, {}, u"Call back, signed [[/old.txt]]", {yes}, 1, 1,
+         u"Call back, signed [[/new.txt]]"},
+        {"agreed, then another file: asked again, No", Old, {}, theirs, {yes, no}, 2, 1, theirs},
+        {"agreed, then another file: asked again, Yes", Old, {}, theirs, {yes, yes}, 2, 1, mine},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(r.start);
+        rig.answer(r.answers, u"/new.txt");
+        if (r.duringDialog)
+            rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) {
+                rig.host.details[3] = *r.duringDialog;
+            };
+        app::Form1 &form = rig.load();
+        if (r.beforeOk)
+            rig.host.details[3] = *r.beforeOk;
+        rig.choose(2);
+        rig.ok();
+
+        CHECK_EQ(sizeOf(rig.desktop.messages), r.questions);
+        for (const ScriptedPlatform::Message &message : rig.desktop.messages)
+            checkMessage(message, Question, QuestionStyle, u"Pennaroc");
+        CHECK_EQ(sizeOf(rig.desktop.openFileRequests), r.dialogs);
+        CHECK_EQ(rig.written(), r.after);
+        const bool closed = r.after.ends_with(u"[[/new.txt]]");
+        CHECK_EQ(rig.host.countOf(u"SalesList.SetField"), closed ? 1 : 0);
+        CHECK_EQ(form.isUnloaded(), closed);
+        if (closed) {
+            CHECK_EQ(form.attachmentPath(), u"/new.txt");
+        } else {
+            // The window stays as it was, ready for another choice.
+            CHECK_EQ(rig.selected(), 2);
+            CHECK_EQ(form.attachmentPath(), app::ReadAttachment(r.start).path);
+        }
     }
 }
 
 // A chosen path that the marker cannot hold is refused before anything is
 // written; the window stays open for another choice.
-void TestForm1Actions::pathsTheMarkerCannotHoldAreRefused_data()
+void pathsTheMarkerCannotHoldAreRefused()
 {
-    QTest::addColumn<QString>("start");
-    QTest::addColumn<QString>("chosen");
-    QTest::newRow("]] in the name") << "Call back" << "/home/u/report]]final.txt";
-    QTest::newRow("[[ in a folder name") << "Call back" << "/home/u/[[old/a.txt";
-    QTest::newRow("name ending in ]") << "Call back" << "/home/u/scan[2]";
-    QTest::newRow("over an attachment") << "Call back [[/old.txt]]" << "/home/u/report]]final.txt";
-}
+    struct Row { const char *name; std::u16string start; std::u16string chosen; };
+    const Row rows[] = {
+        {"]] in the name", u"Call back", u"/home/u/report]]final.txt"},
+        {"[[ in a folder name", u"Call back", u"/home/u/[[old/a.txt"},
+        {"name ending in ]", u"Call back", u"/home/u/scan[2]"},
+        {"over an attachment", Old, u"/home/u/report]]final.txt"},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(r.start);
+        rig.answer({platform::vbYes}, r.chosen);
+        app::Form1 &form = rig.load();
+        rig.choose(2);
+        rig.ok();
 
-void TestForm1Actions::pathsTheMarkerCannotHoldAreRefused()
-{
-    QFETCH(QString, start);
-    QFETCH(QString, chosen);
-    Rig rig(start);
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    rig.desktop.openFileAnswers = {chosen};
-    app::Form1 &form = rig.load();
-    rig.choose(2);
-    rig.ok();
+        if (CHECK(!rig.desktop.messages.empty()))
+            checkMessage(rig.desktop.messages.back(),
+                         u"The file cannot be attached, because its path contains \"[[\" or \"]]\" or ends with "
+                         u"\"]\":\r\r"
+                             + r.chosen
+                             + u"\r\rThe Details field marks the attachment with these characters, so this path "
+                               u"could not be read back. Rename the file or its folder, then attach it again.",
+                         48, u"Pennaroc");
+        CHECK_EQ(rig.host.countOf(u"SalesList.SetField"), 0);
+        CHECK_EQ(rig.written(), r.start);
+        CHECK(!form.isUnloaded());
+        CHECK_EQ(rig.selected(), 2);
+        // Open still names the file that is attached, not the refused one.
+        CHECK_EQ(form.attachmentPath(), app::ReadAttachment(r.start).path);
 
-    const ScriptedPlatform::Message &refusal = rig.desktop.messages.constLast();
-    QCOMPARE(refusal.text, QStringLiteral("The file cannot be attached, because its path contains \"[[\" or \"]]\" "
-                                          "or ends with \"]\":\r\r")
-                               + chosen
-                               + QStringLiteral("\r\rThe Details field marks the attachment with these characters, so "
-                                                "this path could not be read back. Rename the file or its folder, then "
-                                                "attach it again."));
-    QCOMPARE(refusal.style, 48);
-    QCOMPARE(refusal.title, QStringLiteral("Pennaroc"));
-    QCOMPARE(rig.host.countOf(QStringLiteral("SalesList.SetField")), 0);
-    QCOMPARE(rig.written(), start);
-    QVERIFY(!form.isUnloaded());
-    QCOMPARE(rig.selected(), 2);
-    // Open still names the file that is attached, not the refused one.
-    QCOMPARE(form.attachmentPath(), ReadAttachmentPath(start));
-
-    // Another file can be attached at once.
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    rig.desktop.openFileAnswers = {QStringLiteral("/home/u/report final.txt")};
-    rig.ok();
-    QCOMPARE(rig.written(), QStringLiteral("Call back [[/home/u/report final.txt]]"));
-    QVERIFY(form.isUnloaded());
+        // Another file can be attached at once.
+        rig.answer({platform::vbYes}, u"/home/u/report final.txt");
+        rig.ok();
+        CHECK_EQ(rig.written(), u"Call back [[/home/u/report final.txt]]");
+        CHECK(rig.ended());
+    }
 }
 
 // ------------------------------------------- failures are never silent
 
-void TestForm1Actions::hostFailuresAreReported_data()
+// Each call of cmdOK_Click that can fail, failing in turn: one report at
+// the failing statement's line, the window kept with the field untouched,
+// and the next OK succeeding.
+void faultSweep()
 {
-    QTest::addColumn<int>("action");
-    QTest::addColumn<QString>("failing");
-    QTest::addColumn<int>("occurrence");
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("line");
-    QTest::newRow("remove, reading the field again") << 1 << "SalesList.GetField" << 1 << 440 << 10280;
-    QTest::newRow("remove, writing") << 1 << "SalesList.SetField" << 1 << 440 << 10280;
-    QTest::newRow("remove, negative number") << 1 << "SalesList.SetField" << 1 << -2147221503 << 10280;
-    QTest::newRow("attach, reading the field for the question") << 2 << "SalesList.GetField" << 1 << 440 << 10440;
-    QTest::newRow("attach, reading the field before writing") << 2 << "SalesList.GetField" << 2 << 440 << 10800;
-    QTest::newRow("attach, writing") << 2 << "SalesList.SetField" << 1 << 462 << 10800;
+    enum class Fails { Host, Settings, Question, OpenFile };
+    struct Row { const char *name; int action; Fails fails; std::u16string member; int occurrence;
+                 std::int32_t number; std::u16string description; int line; };
+    const std::u16string away = u"The host went away";
+    const std::u16string memory = u"Out of memory";
+    const Row rows[] = {
+        {"remove, reading the field again", 1, Fails::Host, u"SalesList.GetField", 1, 440, away, 10280},
+        {"remove, writing", 1, Fails::Host, u"SalesList.SetField", 1, 440, away, 10280},
+        {"remove, negative number", 1, Fails::Host, u"SalesList.SetField", 1, -2147221503, away, 10280},
+        {"attach, reading the field for the question", 2, Fails::Host, u"SalesList.GetField", 1, 440, away, 10440},
+        {"attach, reading the field before writing", 2, Fails::Host, u"SalesList.GetField", 2, 440, away, 10800},
+        {"attach, writing", 2, Fails::Host, u"SalesList.SetField", 1, 462, away, 10800},
+        {"attach, the settings unreadable", 2, Fails::Settings, u"", 0, 75,
+         u"Path/File access error: the settings could not be read", 10620},
+        {"attach, the question fails", 2, Fails::Question, u"", 0, 7, memory, 10480},
+        {"attach, the Open File dialog fails", 2, Fails::OpenFile, u"", 0, 7, memory, 10740},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(Old);
+        rig.answer({platform::vbYes}, u"/new.txt");
+        app::Form1 &form = rig.load();
+        switch (r.fails) {
+        case Fails::Host:
+            rig.host.failCall(r.member, r.occurrence, host::Failure(r.number, r.description));
+            break;
+        case Fails::Settings:
+            rig.store.readFailure = testsupport::settingsAccessFailure();
+            break;
+        case Fails::Question:
+            rig.desktop.whileMsgBoxOpen = [&](const ScriptedPlatform::Message &m) {
+                if (m.text == Question)
+                    throw host::Failure(r.number, r.description);
+            };
+            break;
+        case Fails::OpenFile:
+            rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) {
+                throw host::Failure(r.number, r.description);
+            };
+            break;
+        }
+        rig.choose(r.action);
+        rig.ok();
+
+        if (CHECK(!rig.desktop.messages.empty()))
+            checkMessage(rig.desktop.messages.back(), report(r.number, r.description, r.line), 0, u"Pennaroc error");
+        CHECK(!form.isUnloaded());
+        CHECK_EQ(rig.face.quits, 0);
+        CHECK_EQ(rig.selected(), r.action);
+        CHECK_EQ(rig.written(), Old);
+        if (r.line < 10760) // no file chosen yet: Open still names the attached one
+            CHECK_EQ(form.attachmentPath(), u"/old.txt");
+        if (r.fails == Fails::Settings) {
+            CHECK(rig.desktop.openFileRequests.empty());
+            CHECK_EQ(rig.host.calls, Lines{ReRead}); // read for the question; nothing written
+        }
+
+        // The window stays usable; OK now succeeds.
+        rig.store.readFailure.reset();
+        rig.desktop.whileMsgBoxOpen = nullptr;
+        rig.desktop.whileOpenFileOpen = nullptr;
+        rig.answer({platform::vbYes}, u"/new.txt");
+        rig.ok();
+        CHECK_EQ(rig.written(), r.action == 1 ? u"Call back" : u"Call back [[/new.txt]]");
+        CHECK(rig.ended());
+    }
 }
 
-void TestForm1Actions::hostFailuresAreReported()
+// A start-up that failed half way leaves references unset: the actions
+// that need them report failure 91; Open, which needs none, finds no file.
+void actingAfterFailedStartup()
 {
-    QFETCH(int, action);
-    QFETCH(QString, failing);
-    QFETCH(int, occurrence);
-    QFETCH(int, number);
-    QFETCH(int, line);
-    Rig rig(QStringLiteral("Call back [[/old.txt]]"));
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    app::Form1 &form = rig.load();
-    rig.host.failCall(failing, occurrence, host::Failure(number, QStringLiteral("The host went away")));
-    rig.choose(action);
-    rig.ok();
-
-    QCOMPARE(rig.desktop.messages.constLast().text, report(number, QStringLiteral("The host went away"), line));
-    QCOMPARE(rig.desktop.messages.constLast().style, 0);
-    QCOMPARE(rig.desktop.messages.constLast().title, QStringLiteral("Pennaroc error"));
-    QVERIFY(!form.isUnloaded());
-    QCOMPARE(rig.ended->size(), 0);
-    QCOMPARE(rig.written(), QStringLiteral("Call back [[/old.txt]]"));
-
-    // The window stays usable; OK now succeeds.
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    rig.ok();
-    QCOMPARE(rig.written(), action == 1 ? QStringLiteral("Call back") : QStringLiteral("Call back [[/new.txt]]"));
-    QVERIFY(form.isUnloaded());
-}
-
-void TestForm1Actions::unreadableSettingsAreReported()
-{
-    // A folder where the settings file belongs cannot be read as one.
-    const QString file = settings::SettingsStore::fileName(QStringLiteral("Pennaroc"));
-    QFile::remove(file);
-    QVERIFY(QDir().mkpath(file));
-    const auto restore = qScopeGuard([&] { QDir(file).removeRecursively(); });
-    Rig rig(QStringLiteral("Call back"));
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    app::Form1 &form = rig.load();
-    QVERIFY(QFileInfo(file).isDir()); // the rig's clearing of the entry did not replace it
-    rig.ok();
-    QVERIFY(rig.desktop.openFileRequests.isEmpty());
-    QCOMPARE(rig.desktop.messages.size(), 1);
-    QVERIFY2(rig.desktop.messages[0].text.startsWith(QStringLiteral("Error 75: '")), qPrintable(rig.desktop.messages[0].text));
-    QVERIFY(rig.desktop.messages[0].text.endsWith(QStringLiteral("'\rin Form1: Sub cmdOK_Click - Line # 10620\r\r")
-                                                  + Contact));
-    QCOMPARE(rig.desktop.messages[0].title, QStringLiteral("Pennaroc error"));
-    QCOMPARE(rig.host.calls, QStringList{ReRead}); // read for the question; nothing written
-    QVERIFY(!form.isUnloaded());
-}
-
-void TestForm1Actions::actingAfterFailedStartup_data()
-{
-    QTest::addColumn<QString>("failing"); // the start-up call that fails
-    QTest::addColumn<int>("action");
-    QTest::addColumn<QString>("message"); // the click's last message
-    const QString notSet = QStringLiteral("Object variable or With block variable not set");
-    QTest::newRow("no application object, remove") << "CreateObject" << 1 << report(91, notSet, 10280);
-    QTest::newRow("no views, remove") << "ActApp.Views" << 1 << report(91, notSet, 10280);
-    QTest::newRow("no sales list, attach") << "ContactView.Sales" << 2 << report(91, notSet, 10440);
-    QTest::newRow("no current row read, open") << "SalesList.GetCurrentRow" << 0 << InvalidPath;
-}
-
-void TestForm1Actions::actingAfterFailedStartup()
-{
-    QFETCH(QString, failing);
-    QFETCH(int, action);
-    QFETCH(QString, message);
-    Rig rig(QStringLiteral("Call back [[/old.txt]]"));
-    rig.host.failCall(failing);
-    app::Form1 &form = rig.load();
-    QCOMPARE(rig.desktop.messages.size(), 1); // the start-up's own report
-    QVERIFY(!form.isUnloaded());
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    rig.choose(action);
-    rig.ok();
-    QVERIFY(rig.desktop.messages.size() >= 2);
-    QCOMPARE(rig.desktop.messages.constLast().text, message);
-    QVERIFY(!form.isUnloaded());
-    QCOMPARE(rig.host.countOf(QStringLiteral("SalesList.SetField")), 0);
+    // failing: the start-up call that fails; message: the click's last one.
+    struct Row { const char *name; std::u16string failing; int action; std::u16string message; };
+    const std::u16string notSet = u"Object variable or With block variable not set";
+    const Row rows[] = {
+        {"no application object, remove", u"CreateObject", 1, report(91, notSet, 10280)},
+        {"no views, remove", u"ActApp.Views", 1, report(91, notSet, 10280)},
+        {"no sales list, attach", u"ContactView.Sales", 2, report(91, notSet, 10440)},
+        {"no current row read, open", u"SalesList.GetCurrentRow", 0, InvalidPath},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(Old);
+        rig.host.failCall(r.failing);
+        app::Form1 &form = rig.load();
+        CHECK_EQ(sizeOf(rig.desktop.messages), 1); // the start-up's own report
+        CHECK(!form.isUnloaded());
+        rig.answer({platform::vbYes}, u"/new.txt");
+        rig.choose(r.action);
+        rig.ok();
+        if (CHECK_EQ(sizeOf(rig.desktop.messages), 2))
+            CHECK_EQ(rig.desktop.messages.back().text, r.message);
+        CHECK(!form.isUnloaded());
+        CHECK_EQ(rig.host.countOf(u"SalesList.SetField"), 0);
+    }
 }
 
 // ----------------------------------------- notifications during the click
 
-void TestForm1Actions::notificationsStopTheClick_data()
+// ACT! closes the database (10) or moves to another record (22) while the
+// click waits on a box, a dialog or a host call: the window unloads and the
+// click stops there, silently, writing nothing.
+void notificationsStopTheClick()
 {
-    QTest::addColumn<int>("event");
-    QTest::addColumn<QString>("when");
-    for (int event : {10, 22}) {
-        const QByteArray e = QByteArray::number(event);
-        QTest::newRow(e + " during the question") << event << "question";
-        QTest::newRow(e + " during the Open File dialog") << event << "dialog";
-        QTest::newRow(e + " during the attach's first read") << event << "attach first read";
-        QTest::newRow(e + " during the attach's read") << event << "attach read";
-        QTest::newRow(e + " during the remove's read") << event << "remove read";
-        QTest::newRow(e + " during the refusal message") << event << "refusal";
+    enum class When { Question, Dialog, AttachFirstRead, AttachRead, RemoveRead, Refusal };
+    struct Row { const char *name; When when; int option; int setFields; int openFiles; int messages; };
+    const Row rows[] = {
+        {"during the question", When::Question, 2, 0, 0, 1},
+        {"during the Open File dialog", When::Dialog, 2, 0, 1, 1},
+        {"during the attach's first read", When::AttachFirstRead, 2, 0, 0, 0},
+        {"during the attach's read before writing", When::AttachRead, 2, 0, 1, 1},
+        {"during the remove's read", When::RemoveRead, 1, 0, 0, 0},
+        {"during the refusal message", When::Refusal, 1, 1, 0, 1},
+    };
+    for (const std::int16_t event : {std::int16_t(10), std::int16_t(22)}) {
+        for (const Row &r : rows) {
+            check::Row row(std::to_string(event) + " " + r.name);
+            Rig rig(Old);
+            rig.answer({platform::vbYes}, u"/new.txt");
+            rig.load();
+            const auto raise = [&] { rig.host.raiseEvent(event, {std::int32_t(0)}); };
+            if (r.when == When::Question || r.when == When::Refusal)
+                rig.desktop.whileMsgBoxOpen = [&](const ScriptedPlatform::Message &) { raise(); };
+            if (r.when == When::Dialog)
+                rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) { raise(); };
+            // Attach reads the field twice: before its question and before writing.
+            int reads = 0;
+            const int raisingRead = r.when == When::AttachRead ? 2 : 1;
+            if (r.when == When::AttachFirstRead || r.when == When::AttachRead || r.when == When::RemoveRead)
+                rig.host.duringCall = [&](const std::u16string &member) {
+                    if (member == u"SalesList.GetField" && ++reads == raisingRead)
+                        raise();
+                };
+            if (r.when == When::Refusal)
+                rig.host.setFieldResult = 1;
+            rig.choose(r.option);
+            rig.ok();
+
+            CHECK(rig.ended());
+            CHECK_EQ(rig.written(), Old);
+            CHECK_EQ(rig.host.countOf(u"SalesList.SetField"), r.setFields);
+            CHECK_EQ(sizeOf(rig.desktop.openFileRequests), r.openFiles);
+            CHECK_EQ(sizeOf(rig.desktop.messages), r.messages);
+            CHECK_EQ(rig.host.countOf(u"ActEvent1.Id2"), 1);
+            // A later click does nothing.
+            const Lines calls = rig.host.calls;
+            rig.ok();
+            CHECK_EQ(rig.face.quits, 1);
+            CHECK_EQ(rig.host.calls, calls);
+            CHECK_EQ(sizeOf(rig.desktop.messages), r.messages);
+        }
     }
-}
-
-void TestForm1Actions::notificationsStopTheClick()
-{
-    QFETCH(int, event);
-    QFETCH(QString, when);
-    Rig rig(QStringLiteral("Call back [[/old.txt]]"));
-    rig.desktop.msgBoxAnswers = {platform::vbYes};
-    rig.desktop.openFileAnswers = {QStringLiteral("/new.txt")};
-    app::Form1 &form = rig.load();
-    const auto raise = [&] { rig.host.raiseEvent(qint16(event)); };
-    if (when == u"question" || when == u"refusal")
-        rig.desktop.whileMsgBoxOpen = [&](const ScriptedPlatform::Message &) { raise(); };
-    if (when == u"dialog")
-        rig.desktop.whileOpenFileOpen = [&](const platform::OpenFileRequest &) { raise(); };
-    // Attach reads the field twice: before its question and before writing.
-    int reads = 0;
-    const int raisingRead = when == u"attach read" ? 2 : 1;
-    if (when.endsWith(u"read"))
-        rig.host.duringCall = [&](const QString &member) {
-            if (member == u"SalesList.GetField" && ++reads == raisingRead)
-                raise();
-        };
-    if (when == u"refusal")
-        rig.host.setFieldResult = 1;
-    rig.choose(when == u"remove read" || when == u"refusal" ? 1 : 2);
-    rig.ok();
-
-    QVERIFY(form.isUnloaded());
-    QCOMPARE(rig.ended->size(), 1);
-    QCOMPARE(rig.written(), QStringLiteral("Call back [[/old.txt]]"));
-    QCOMPARE(rig.host.countOf(QStringLiteral("SalesList.SetField")), when == u"refusal" ? 1 : 0);
-    QCOMPARE(rig.desktop.openFileRequests.size(), when == u"dialog" || when == u"attach read" ? 1 : 0);
-    QCOMPARE(rig.desktop.messages.size(), when == u"question" || when == u"refusal" || when == u"dialog"
-                                                  || when == u"attach read"
-                                              ? 1
-                                              : 0);
-    // A later click does nothing.
-    rig.ok();
-    QCOMPARE(rig.ended->size(), 1);
 }
 
 // --------------------------------------------------------- unusual paths
 
-void TestForm1Actions::unusualPaths_data()
+// A path goes into the field and back to the desktop exactly as chosen.
+void unusualPaths()
 {
-    QTest::addColumn<QString>("name");
-    QTest::newRow("spaces") << "my file  2.txt";
-    QTest::newRow("quotes") << "say \"hi\" it's.txt";
-    QTest::newRow("semicolon") << "a;rm -rf x.txt";
-    QTest::newRow("command substitution") << "$(touch pwned).txt";
-    QTest::newRow("backticks") << "`touch pwned`.txt";
-    QTest::newRow("leading blank") << " lead.txt";
-    QTest::newRow("non-Latin") << "Ελληνικά 日本語 😀.txt";
-    QTest::newRow("percent and hash") << "100% #1?.txt";
-}
+    const char16_t *names[] = {
+        u"my file  2.txt", u"say \"hi\" it's.txt", u"a;rm -rf x.txt", u"$(touch pwned).txt", u"`touch pwned`.txt",
+        u" lead.txt",      u"\u0395\u03bb\u03bb\u03b7\u03bd\u03b9\u03ba\u03ac \u65e5\u672c\u8a9e \U0001F600.txt", u"100% #1?.txt",
+    };
+    for (const char16_t *name : names) {
+        const std::u16string path = u"/home/u/" + std::u16string(name);
+        check::Row row(text::utf8(path));
+        Rig attach(u"Note");
+        attach.answer({}, path);
+        attach.load();
+        attach.ok();
+        CHECK_EQ(attach.written(), u"Note [[" + path + u"]]");
 
-void TestForm1Actions::unusualPaths()
-{
-    QFETCH(QString, name);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.close();
-
-    Rig attach(QStringLiteral("Note"));
-    attach.desktop.openFileAnswers = {path};
-    attach.load();
-    attach.ok();
-    QCOMPARE(attach.written(), QStringLiteral("Note [[") + path + QStringLiteral("]]"));
-
-    Rig open(attach.written());
-    app::Form1 &form = open.load();
-    QCOMPARE(form.attachmentPath(), path);
-    open.ok();
-    QCOMPARE(open.desktop.shellRequests.size(), 1);
-    QCOMPARE(open.desktop.shellRequests[0].target, path);
-    // The desktop receives it as a file URL that decodes to the same path.
-    QCOMPARE(QUrl::fromLocalFile(path).toLocalFile(), path);
-    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned"))));
-}
-
-// ----------------------------------------------- the real Open File dialog
-
-void TestForm1Actions::realDialogShowsNamesWithoutDot_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("the folder") << "";
-    // The location dialog stores what was typed, a file's path included:
-    // the dialog then starts in the folder that holds the file.
-    QTest::newRow("a file in the folder") << "notes.txt";
-    QTest::newRow("the folder, with a trailing slash") << "/";
-}
-
-void TestForm1Actions::realDialogShowsNamesWithoutDot()
-{
-    QFETCH(QString, stored);
-    QTemporaryDir dir;
-    for (const char *name : {"README", "notes.txt"}) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        Rig open(attach.written());
+        open.desktop.existingPaths = {path};
+        app::Form1 &form = open.load();
+        CHECK_EQ(form.attachmentPath(), path);
+        open.ok();
+        if (CHECK_EQ(sizeOf(open.desktop.shellRequests), 1))
+            CHECK_EQ(open.desktop.shellRequests[0].target, path);
+        CHECK(open.ended());
     }
-    FakeHost host;
-    host.currentRow = 0;
-    host.details = {{0, QStringLiteral("Call back")}};
-    RealDialogs desktop;
-    storeDefaultFolder(stored == u"/" ? dir.path() + stored : stored.isEmpty() ? dir.path() : dir.filePath(stored));
-    app::Form1 form(host, desktop);
-    form.Form_Load();
-    form.show();
-
-    QString title, filterShown, shownFolder;
-    QStringList listed;
-    bool checked = false;
-    QElapsedTimer waited;
-    waited.start();
-    QTimer poll;
-    // Reads what the user sees once the folder is listed, then picks README.
-    connect(&poll, &QTimer::timeout, this, [&] {
-        QFileDialog *dialog = nullptr;
-        for (QWidget *widget : QApplication::topLevelWidgets())
-            if (auto *found = qobject_cast<QFileDialog *>(widget); found && found->isVisible())
-                dialog = found;
-        if (!dialog)
-            return;
-        auto *list = dialog->findChild<QListView *>(QStringLiteral("listView"));
-        if (list && list->model()->rowCount(list->rootIndex()) < 2 && waited.elapsed() < 10000)
-            return;
-        poll.stop();
-        title = dialog->windowTitle();
-        shownFolder = dialog->directory().absolutePath();
-        auto *combo = dialog->findChild<QComboBox *>(QStringLiteral("fileTypeCombo"));
-        filterShown = combo ? combo->currentText() : QString();
-        if (list) {
-            for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row)
-                listed << list->model()->index(row, 0, list->rootIndex()).data().toString();
-        }
-        checked = true;
-        // A bare name typed into the file-name box, as a user would: it is
-        // found in the folder the dialog shows.
-        auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        if (edit) {
-            edit->setText(QStringLiteral("README"));
-            QTest::keyClick(edit, Qt::Key_Return);
-        }
-        if (dialog->isVisible())
-            dialog->reject();
-    });
-    poll.start(50);
-    QTest::mouseClick(form.cmdOK, Qt::LeftButton);
-
-    QVERIFY(checked);
-    QCOMPARE(title, QStringLiteral("Open"));
-    QCOMPARE(shownFolder, QDir(dir.path()).absolutePath());
-    QCOMPARE(filterShown, QStringLiteral("All files (*.*)"));
-    listed.sort();
-    QCOMPARE(listed, (QStringList{QStringLiteral("README"), QStringLiteral("notes.txt")}));
-    QCOMPARE(host.details.value(0), QStringLiteral("Call back [[") + dir.filePath(QStringLiteral("README")) + "]]");
-    QVERIFY(form.isUnloaded());
 }
 
-PENNAROC_SETTINGS_TEST_MAIN(TestForm1Actions)
-#include "tst_Form1Actions.moc"
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return check::run(argc, argv,
+                      {
+                          {"markerRules", markerRules},
+                          {"open", open},
+                          {"startingFolder", startingFolder},
+                          {"cancelIsSilent", cancelIsSilent},
+                          {"refusedWrites", refusedWrites},
+                          {"editsMadeInActSurvive", editsMadeInActSurvive},
+                          {"replaceQuestion", replaceQuestion},
+                          {"pathsTheMarkerCannotHoldAreRefused", pathsTheMarkerCannotHoldAreRefused},
+                          {"faultSweep", faultSweep},
+                          {"actingAfterFailedStartup", actingAfterFailedStartup},
+                          {"notificationsStopTheClick", notificationsStopTheClick},
+                          {"unusualPaths", unusualPaths},
+                      });
+}

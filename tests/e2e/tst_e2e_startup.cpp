@@ -324,7 +324,7 @@ void TestE2eStartup::windowClassMatchesTheDesktopEntry()
     // The desktop ties the running window to Pennaroc's desktop entry (its
     // name, its icon) by the class in WM_CLASS.
     QFile file(qEnvironmentVariable("PENNAROC_SOURCE_DIR") + QStringLiteral("/packaging/")
-               + product::desktopFileName() + QStringLiteral(".desktop"));
+               + QString::fromStdU16String(product::desktopFileName()) + QStringLiteral(".desktop"));
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
     QString startupClass;
     for (const QByteArray &line : file.readAll().split('\n')) {

@@ -10,16 +10,20 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QElapsedTimer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <chrono>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <fcntl.h>
 #include <unistd.h>
 
+using host::EventArgument;
 using host::Failure;
 using host::dbus::DBusHostFactory;
 using testsupport::runStandin;
@@ -27,6 +31,16 @@ using testsupport::ServingStandin;
 namespace protocol = host::dbus::protocol;
 
 namespace {
+
+// The interfaces' texts, compared and shown as QStrings.
+QString q(const std::u16string &text)
+{
+    return host::dbus::toQString(text);
+}
+std::u16string u(const QString &text)
+{
+    return host::dbus::toU16(text);
+}
 
 // Runs body and returns the number of the failure it raised, 0 for none.
 template <class F>
@@ -36,15 +50,35 @@ int failureOf(F body, QString *description = nullptr)
         body();
     } catch (const Failure &f) {
         if (description)
-            *description = f.description();
+            *description = q(f.description());
         return f.number();
     }
     return 0;
 }
 
+// What a handler received, one argument after another: "int32 1",
+// "double 2.5", "bool true", "text abc" or "empty", joined by " | ".
+QString describe(const std::vector<EventArgument> &args)
+{
+    QStringList parts;
+    for (const EventArgument &arg : args) {
+        if (const auto *n = std::get_if<std::int32_t>(&arg))
+            parts << QStringLiteral("int32 %1").arg(*n);
+        else if (const auto *d = std::get_if<double>(&arg))
+            parts << QStringLiteral("double %1").arg(QString::number(*d, 'g', 17));
+        else if (const auto *b = std::get_if<bool>(&arg))
+            parts << (*b ? QStringLiteral("bool true") : QStringLiteral("bool false"));
+        else if (const auto *t = std::get_if<std::u16string>(&arg))
+            parts << QStringLiteral("text ") + q(*t);
+        else
+            parts << QStringLiteral("empty");
+    }
+    return parts.join(QLatin1String(" | "));
+}
+
 struct Event {
     qint16 id;
-    QVariantList args;
+    std::vector<EventArgument> args;
 };
 
 } // namespace
@@ -102,6 +136,8 @@ private Q_SLOTS:
     void command150ClosesAndAnswersFirst();
     void sigtermClosesCleanly();
     void eventsFollowARestartedStandin();
+    void eventArguments_data();
+    void eventArguments();
     void handlerMayReleaseTheHost();
     void killedStandinFailsNextCall();
     void hungStandinFailsWithinTimeout();
@@ -146,12 +182,13 @@ private:
     std::shared_ptr<host::SalesList> salesList(DBusHostFactory &host)
     {
         auto app = host.createAppObject();
-        app->OpenFile(QString());
-        return app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+        app->OpenFile({});
+        return app->Views()->Create(1, u"CV")->Sales();
     }
     void recordEvents(DBusHostFactory &host)
     {
-        host.eventControl().setHandler([this](qint16 id, const QVariantList &args) { events_.append({id, args}); });
+        host.eventControl().setHandler(
+            [this](std::int16_t id, const std::vector<EventArgument> &args) { events_.append({id, args}); });
     }
 
     std::unique_ptr<QTemporaryDir> dir_;
@@ -187,9 +224,9 @@ void TestDBusHost::makeOtherDatabase()
     QVERIFY(standin.start({otherDb()}));
     DBusHostFactory host;
     auto aux = host.createAuxCommands();
-    QCOMPARE(aux->AddAuxCommand(QStringLiteral("Pennaroc"), {}, {}, {}, {}, {}, {}, 1), 0);
-    QCOMPARE(aux->AddAuxCommandToToolbar(1, QStringLiteral("Pennaroc")), 0);
-    QCOMPARE(aux->AddAuxCommandToToolsMenu(1, QStringLiteral("Pennaroc")), 0);
+    QCOMPARE(aux->AddAuxCommand(u"Pennaroc", {}, {}, {}, {}, {}, {}, 1), 0);
+    QCOMPARE(aux->AddAuxCommandToToolbar(1, u"Pennaroc"), 0);
+    QCOMPARE(aux->AddAuxCommandToToolsMenu(1, u"Pennaroc"), 0);
 }
 
 namespace {
@@ -205,9 +242,9 @@ struct HostObjects {
 // Runs one host operation by its member name on objects made before.
 void runOperation(const QString &operation, HostObjects &o)
 {
-    const QString name = QStringLiteral("Pennaroc");
+    const std::u16string name = u"Pennaroc";
     qint32 row = 0;
-    QString text = QStringLiteral("changed");
+    std::u16string text = u"changed";
     if (operation == u"GetCurrentRow")
         o.sales->GetCurrentRow();
     else if (operation == u"GetField")
@@ -219,7 +256,7 @@ void runOperation(const QString &operation, HostObjects &o)
     else if (operation == u"GetOpenDBName")
         o.app->GetOpenDBName();
     else if (operation == u"OpenFile")
-        o.app->OpenFile(QString());
+        o.app->OpenFile({});
     else if (operation == u"Command")
         o.app->Command(host::CloseCommand);
     else if (operation == u"AuxCommandExists")
@@ -227,7 +264,7 @@ void runOperation(const QString &operation, HostObjects &o)
     else if (operation == u"AuxCommandExistsInToolbar")
         o.aux->AuxCommandExistsInToolbar(1, name);
     else if (operation == u"AddAuxCommand")
-        o.aux->AddAuxCommand(name, QStringLiteral("changed"), {}, {}, {}, {}, {}, 1);
+        o.aux->AddAuxCommand(name, u"changed", {}, {}, {}, {}, {}, 1);
     else if (operation == u"AddAuxCommandToToolbar")
         o.aux->AddAuxCommandToToolbar(2, name);
     else if (operation == u"RemoveAuxCommandFromToolbar")
@@ -314,18 +351,18 @@ void TestDBusHost::startupChain()
     QVERIFY(standin.start({db(), QStringLiteral("--current"), QStringLiteral("1")}));
     DBusHostFactory host;
     auto app = host.createAppObject();
-    app->OpenFile(QString());
-    QCOMPARE(app->GetOpenDBName(), QFileInfo(db()).absoluteFilePath());
-    auto sales = app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+    app->OpenFile({});
+    QCOMPARE(q(app->GetOpenDBName()), QFileInfo(db()).absoluteFilePath());
+    auto sales = app->Views()->Create(1, u"CV")->Sales();
     qint32 row = sales->GetCurrentRow();
     QCOMPARE(row, 1);
-    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("second"));
+    QCOMPARE(q(sales->GetField(host::DetailsField, row)), QStringLiteral("second"));
     QCOMPARE(row, 1);
     qint32 other = 0;
-    QCOMPARE(sales->GetField(host::DetailsField, other), QStringLiteral("first"));
+    QCOMPARE(q(sales->GetField(host::DetailsField, other)), QStringLiteral("first"));
     // Every view serves the same list.
-    auto emailSales = app->Views()->Create(6, QStringLiteral("EM"))->Sales();
-    QCOMPARE(emailSales->GetField(host::DetailsField, row), QStringLiteral("second"));
+    auto emailSales = app->Views()->Create(6, u"EM")->Sales();
+    QCOMPARE(q(emailSales->GetField(host::DetailsField, row)), QStringLiteral("second"));
 }
 
 void TestDBusHost::hostErrors_data()
@@ -362,19 +399,19 @@ void TestDBusHost::hostErrors()
     const int number = failureOf(
         [&] {
             if (op[0] == QLatin1String("GetField")) {
-                auto sales = app->Views()->Create(1, QStringLiteral("CV"))->Sales();
+                auto sales = app->Views()->Create(1, u"CV")->Sales();
                 qint32 row = op[2].toInt();
                 sales->GetField(qint16(op[1].toInt()), row);
             } else if (op[0] == QLatin1String("Create")) {
-                app->Views()->Create(qint16(op[1].toInt()), QStringLiteral("CV"));
+                app->Views()->Create(qint16(op[1].toInt()), u"CV");
             } else if (op[0] == QLatin1String("Command")) {
                 app->Command(qint16(op[1].toInt()));
             } else if (op[0] == QLatin1String("OpenFile")) {
-                app->OpenFile(op.value(1));
+                app->OpenFile(u(op.value(1)));
             } else if (op[0] == QLatin1String("GetCurrentRow")) {
-                app->Views()->Create(1, QStringLiteral("CV"))->Sales()->GetCurrentRow();
+                app->Views()->Create(1, u"CV")->Sales()->GetCurrentRow();
             } else if (op[0] == QLatin1String("AuxCommandExists")) {
-                host.createAuxCommands()->AuxCommandExists(QStringLiteral("Pennaroc"));
+                host.createAuxCommands()->AuxCommandExists(u"Pennaroc");
             } else {
                 QFAIL("unknown operation");
             }
@@ -427,13 +464,13 @@ void TestDBusHost::setField()
         DBusHostFactory host;
         auto sales = salesList(host);
         qint32 r = row;
-        QString t = text;
+        std::u16string t = u(text);
         QCOMPARE(sales->SetField(qint16(field), r, t), result);
         // The by-reference arguments come back as they went.
         QCOMPARE(r, row);
-        QCOMPARE(t, text);
+        QCOMPARE(q(t), text);
         if (result == 0) {
-            QCOMPARE(sales->GetField(host::DetailsField, r), text);
+            QCOMPARE(q(sales->GetField(host::DetailsField, r)), text);
         }
     }
     const QByteArray before[2] = {"first", "second"};
@@ -446,7 +483,7 @@ void TestDBusHost::unicodeRoundTrip_data()
     QTest::addColumn<QString>("text");
     QTest::newRow("CR LF tab") << QStringLiteral("one\r\ntwo\rthree\nfour\tfive");
     QTest::newRow("beyond the BMP") << QString::fromUtf8("\xF0\x9F\x98\x80 \xF0\x9D\x84\x9E \xF4\x8F\xBF\xBF");
-    QTest::newRow("BOM first") << QString::fromUtf8("\xEF\xBB\xBF") + QStringLiteral("after a BOM");
+    QTest::newRow("BOM after the first character") << QStringLiteral("a") + QChar(0xFEFF) + QStringLiteral("b");
     QTest::newRow("non-characters") << QString(QChar(0xFFFE)) + QChar(0xFFFF);
     QTest::newRow("accents and symbols") << QString::fromUtf8("R\xC3\xA9sum\xC3\xA9 \xE2\x82\xAC \xE2\x80\x94 \xC3\x9F");
     QTest::newRow("markers and quotes") << QStringLiteral("a \"b\" 'c' [[C:\\Docs\\x y.doc]] \\\\server");
@@ -476,11 +513,11 @@ void TestDBusHost::unicodeRoundTrip()
         DBusHostFactory host;
         auto sales = salesList(host);
         qint32 row = 1;
-        QString sent = text;
+        std::u16string sent = u(text);
         QCOMPARE(sales->SetField(host::DetailsField, row, sent), 0);
         QCOMPARE(row, 1);
-        QVERIFY(sent == text);
-        const QString back = sales->GetField(host::DetailsField, row);
+        QVERIFY(q(sent) == text);
+        const QString back = q(sales->GetField(host::DetailsField, row));
         QCOMPARE(back.size(), text.size());
         QCOMPARE(back, text);
     }
@@ -491,7 +528,7 @@ void TestDBusHost::unicodeRoundTrip()
     QVERIFY(standin.start({db()}));
     DBusHostFactory host;
     qint32 row = 2;
-    QCOMPARE(salesList(host)->GetField(host::DetailsField, row), text);
+    QCOMPARE(q(salesList(host)->GetField(host::DetailsField, row)), text);
 }
 
 void TestDBusHost::textsThatCannotCross_data()
@@ -503,6 +540,8 @@ void TestDBusHost::textsThatCannotCross_data()
     QTest::newRow("lone high surrogate") << QStringLiteral("a") + QChar(0xD83D) << "unpaired surrogate";
     QTest::newRow("lone low surrogate") << QString(QChar(0xDE00)) + QStringLiteral("b") << "unpaired surrogate";
     QTest::newRow("pair reversed") << QString(QChar(0xDE00)) + QChar(0xD83D) << "unpaired surrogate";
+    // Qt's bus reader would take it for a byte order mark and drop it.
+    QTest::newRow("BOM first") << QString(QChar(0xFEFF)) + QStringLiteral("after a BOM") << "byte order mark";
 }
 
 void TestDBusHost::textsThatCannotCross()
@@ -515,17 +554,17 @@ void TestDBusHost::textsThatCannotCross()
     DBusHostFactory host;
     auto sales = salesList(host);
     qint32 row = 0;
-    QString t = text;
+    std::u16string t = u(text);
     QString description;
     QCOMPARE(failureOf([&] { sales->SetField(host::DetailsField, row, t); }, &description), 5);
     QVERIFY2(description.contains(QLatin1String("SetField")) && description.contains(why), qPrintable(description));
-    QCOMPARE(t, text);
-    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+    QCOMPARE(q(t), text);
+    QCOMPARE(q(sales->GetField(host::DetailsField, row)), QStringLiteral("first"));
 
     auto aux = host.createAuxCommands();
-    QCOMPARE(failureOf([&] { aux->AuxCommandExists(text); }), 5);
-    QCOMPARE(failureOf([&] { aux->AddAuxCommand(QStringLiteral("P"), text, {}, {}, {}, {}, {}, 1); }), 5);
-    QCOMPARE(aux->AuxCommandExists(QStringLiteral("P")), qint16(0));
+    QCOMPARE(failureOf([&] { aux->AuxCommandExists(u(text)); }), 5);
+    QCOMPARE(failureOf([&] { aux->AddAuxCommand(u"P", u(text), {}, {}, {}, {}, {}, 1); }), 5);
+    QCOMPARE(aux->AuxCommandExists(u"P"), qint16(0));
 }
 
 void TestDBusHost::auxCommandsRegistrationAndPlacement()
@@ -536,16 +575,15 @@ void TestDBusHost::auxCommandsRegistrationAndPlacement()
         QVERIFY(standin.start({db()}));
         DBusHostFactory host;
         auto aux = host.createAuxCommands();
-        const QString name = QStringLiteral("Pennaroc");
+        const std::u16string name = u"Pennaroc";
         QCOMPARE(aux->AuxCommandExists(name), qint16(0));
         QCOMPARE(aux->AuxCommandExistsInToolbar(1, name), qint16(0));
         QCOMPARE(aux->AddAuxCommandToToolbar(1, name), protocol::ResultNotRegistered);
-        QCOMPARE(aux->AddAuxCommand(name, QStringLiteral("/opt/p\\Pennaroc.EXE"), QStringLiteral("/opt/p"), name,
-                                    QStringLiteral("Click to launch Pennaroc"), QStringLiteral("/opt/p\\Pennaroc.ico"),
-                                    QStringLiteral("/opt/p\\Pennaroc32.ico"), 1),
+        QCOMPARE(aux->AddAuxCommand(name, u"/opt/p\\Pennaroc.EXE", u"/opt/p", name, u"Click to launch Pennaroc",
+                                    u"/opt/p\\Pennaroc.ico", u"/opt/p\\Pennaroc32.ico", 1),
                  0);
         QCOMPARE(aux->AuxCommandExists(name), qint16(1));
-        QCOMPARE(aux->AuxCommandExists(QStringLiteral("pennaroc")), qint16(0));
+        QCOMPARE(aux->AuxCommandExists(u"pennaroc"), qint16(0));
 
         QCOMPARE(aux->AddAuxCommandToToolbar(1, name), 0);
         QCOMPARE(aux->AddAuxCommandToToolbar(1, name), 0); // twice is still once
@@ -563,14 +601,10 @@ void TestDBusHost::auxCommandsRegistrationAndPlacement()
         QCOMPARE(aux->AuxCommandExistsInToolsMenu(1, name), qint16(1));
 
         // Registering again replaces the values and keeps the order.
-        QCOMPARE(aux->AddAuxCommand(QStringLiteral("Other"), QStringLiteral("o"), QStringLiteral("f"),
-                                    QStringLiteral("c"), QStringLiteral("t"), QStringLiteral("i"), QStringLiteral("l"), 0),
-                 0);
-        QCOMPARE(aux->AddAuxCommandToToolbar(2, QStringLiteral("Other")), 0);
-        QCOMPARE(aux->AddAuxCommand(name, QStringLiteral("/opt/q\\Pennaroc.EXE"), QStringLiteral("/opt/q"), name,
-                                    QStringLiteral("Cliquez pour lancer Pennaroc"),
-                                    QStringLiteral("/opt/q\\Pennaroc.ico"), QStringLiteral("/opt/q\\Pennaroc32.ico"),
-                                    1),
+        QCOMPARE(aux->AddAuxCommand(u"Other", u"o", u"f", u"c", u"t", u"i", u"l", 0), 0);
+        QCOMPARE(aux->AddAuxCommandToToolbar(2, u"Other"), 0);
+        QCOMPARE(aux->AddAuxCommand(name, u"/opt/q\\Pennaroc.EXE", u"/opt/q", name, u"Cliquez pour lancer Pennaroc",
+                                    u"/opt/q\\Pennaroc.ico", u"/opt/q\\Pennaroc32.ico", 1),
                  0);
     }
     const auto listed = runStandin({QStringLiteral("commands"), db()});
@@ -622,8 +656,8 @@ void TestDBusHost::auxCommandRefusals()
         QVERIFY(standin.start({db()}));
         DBusHostFactory host;
         auto aux = host.createAuxCommands();
-        QCOMPARE(aux->AddAuxCommand(QStringLiteral("Pennaroc"), {}, {}, {}, {}, {}, {}, 1), 0);
-        QCOMPARE(aux->AddAuxCommandToToolbar(1, QStringLiteral("Pennaroc")), 0);
+        QCOMPARE(aux->AddAuxCommand(u"Pennaroc", {}, {}, {}, {}, {}, {}, 1), 0);
+        QCOMPARE(aux->AddAuxCommandToToolbar(1, u"Pennaroc"), 0);
     }
     const QByteArray before = runStandin({QStringLiteral("commands"), db()}).out;
     {
@@ -632,20 +666,21 @@ void TestDBusHost::auxCommandRefusals()
         DBusHostFactory host;
         auto aux = host.createAuxCommands();
         const qint16 v = qint16(view);
+        const std::u16string n = u(name);
         qint32 got = -100;
         if (member == QLatin1String("AddAuxCommand"))
-            got = aux->AddAuxCommand(name, QStringLiteral("x"), {}, {}, {}, {}, {}, 1);
+            got = aux->AddAuxCommand(n, u"x", {}, {}, {}, {}, {}, 1);
         else if (member == QLatin1String("AddAuxCommandToToolbar"))
-            got = aux->AddAuxCommandToToolbar(v, name);
+            got = aux->AddAuxCommandToToolbar(v, n);
         else if (member == QLatin1String("RemoveAuxCommandFromToolbar"))
-            got = aux->RemoveAuxCommandFromToolbar(v, name);
+            got = aux->RemoveAuxCommandFromToolbar(v, n);
         else if (member == QLatin1String("AddAuxCommandToToolsMenu"))
-            got = aux->AddAuxCommandToToolsMenu(v, name);
+            got = aux->AddAuxCommandToToolsMenu(v, n);
         else if (member == QLatin1String("RemoveAuxCommandFromToolsMenu"))
-            got = aux->RemoveAuxCommandFromToolsMenu(v, name);
+            got = aux->RemoveAuxCommandFromToolsMenu(v, n);
         QCOMPARE(got, result);
         // Asking about a view outside 1..6 is simply "absent".
-        QCOMPARE(aux->AuxCommandExistsInToolbar(v, name), qint16(v == 1 && name == QLatin1String("Pennaroc")));
+        QCOMPARE(aux->AuxCommandExistsInToolbar(v, n), qint16(v == 1 && name == QLatin1String("Pennaroc")));
     }
     QCOMPARE(runStandin({QStringLiteral("commands"), db()}).out, before);
 }
@@ -663,12 +698,12 @@ void TestDBusHost::selectRaisesEvent22()
     QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("1")}).exitCode, 0);
     QTRY_COMPARE(events_.size(), 1);
     QCOMPARE(events_[0].id, qint16(22));
-    QCOMPARE(events_[0].args, QVariantList{QVariant::fromValue<qint32>(1)});
+    QCOMPARE(describe(events_[0].args), QStringLiteral("int32 1"));
     QCOMPARE(sales->GetCurrentRow(), 1);
 
     QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("-1")}).exitCode, 0);
     QTRY_COMPARE(events_.size(), 2);
-    QCOMPARE(events_[1].args, QVariantList{QVariant::fromValue<qint32>(-1)});
+    QCOMPARE(describe(events_[1].args), QStringLiteral("int32 -1"));
     QCOMPARE(sales->GetCurrentRow(), -1);
 
     // A row that does not exist is refused and raises nothing.
@@ -690,7 +725,7 @@ void TestDBusHost::closeRaisesEvent10()
     QCOMPARE(runStandin({QStringLiteral("close")}).exitCode, 0);
     QTRY_COMPARE(events_.size(), 1);
     QCOMPARE(events_[0].id, qint16(10));
-    QCOMPARE(events_[0].args, QVariantList{});
+    QVERIFY(events_[0].args.empty());
     QVERIFY(standin.waitForExit());
     QCOMPARE(standin.process().exitCode(), 0);
     // Served again, it carries on with the record that was current, as
@@ -708,7 +743,7 @@ void TestDBusHost::command150ClosesAndAnswersFirst()
     DBusHostFactory host;
     recordEvents(host);
     auto app = host.createAppObject();
-    QCOMPARE(app->GetOpenDBName(), QFileInfo(db()).absoluteFilePath());
+    QCOMPARE(q(app->GetOpenDBName()), QFileInfo(db()).absoluteFilePath());
     QCOMPARE(failureOf([&] { app->Command(host::CloseCommand); }), 0);
     // The name is free once the answer came: the stand-in that the desktop
     // starts next, when a restart reopens the database, can take it at once.
@@ -758,7 +793,84 @@ void TestDBusHost::eventsFollowARestartedStandin()
     QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("1")}).exitCode, 0);
     QTRY_COMPARE(events_.size(), 3);
     QCOMPARE(events_[2].id, qint16(22));
-    QCOMPARE(events_[2].args, QVariantList{QVariant::fromValue<qint32>(1)});
+    QCOMPARE(describe(events_[2].args), QStringLiteral("int32 1"));
+}
+
+void TestDBusHost::eventArguments_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<bool>("heard");
+    QTest::addColumn<QVariantList>("sent");
+    QTest::addColumn<QString>("received"); // as describe() shows it
+
+    const auto one = [](const QVariant &value) { return QVariantList{value}; };
+    QTest::newRow("the row, 32 bits") << 22 << true << one(QVariant::fromValue<qint32>(7)) << "int32 7";
+    QTest::newRow("16 bits") << 22 << true << one(QVariant::fromValue<qint16>(-3)) << "int32 -3";
+    QTest::newRow("a byte") << 22 << true << one(QVariant::fromValue<uchar>(200)) << "int32 200";
+    QTest::newRow("unsigned 32 bits beyond 31") << 22 << true << one(QVariant::fromValue<quint32>(3000000000U))
+                                                << "double 3000000000";
+    QTest::newRow("64 bits that fit 32") << 22 << true << one(QVariant::fromValue<qint64>(-2147483647 - 1))
+                                         << "int32 -2147483648";
+    QTest::newRow("64 bits that do not") << 22 << true << one(QVariant::fromValue<qint64>(-(1LL << 40)))
+                                         << "double -1099511627776";
+    QTest::newRow("unsigned 64 bits, the largest") << 22 << true << one(QVariant::fromValue<quint64>(~0ULL))
+                                                   << "double 1.8446744073709552e+19";
+    // A Boolean stays one, not the -1 a reply's number would make of it.
+    QTest::newRow("Boolean true") << 22 << true << one(QVariant(true)) << "bool true";
+    QTest::newRow("Boolean false") << 22 << true << one(QVariant(false)) << "bool false";
+    QTest::newRow("double") << 22 << true << one(QVariant(2.5)) << "double 2.5";
+    QTest::newRow("text beyond the BMP")
+        << 22 << true << one(QString::fromUtf8("R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x98\x80"))
+        << QString::fromUtf8("text R\xC3\xA9sum\xC3\xA9 \xF0\x9F\x98\x80");
+    QTest::newRow("empty text") << 22 << true << one(QString()) << "text ";
+    QTest::newRow("object") << 22 << true << one(QVariant::fromValue(QDBusObjectPath(QStringLiteral("/Sales"))))
+                            << "empty";
+    QTest::newRow("bytes") << 22 << true << one(QByteArray("ab")) << "empty";
+    QTest::newRow("list of texts") << 22 << true << one(QStringList{QStringLiteral("a")}) << "empty";
+    QTest::newRow("several, in order")
+        << 5 << true
+        << QVariantList{QVariant::fromValue<qint32>(1), QStringLiteral("a"), QVariant(false), QVariant(0.25)}
+        << "int32 1 | text a | bool false | double 0.25";
+    QTest::newRow("none") << 10 << true << QVariantList{} << "";
+    QTest::newRow("event 23 is none of the control's") << 23 << false << one(QVariant::fromValue<qint32>(1)) << "";
+    QTest::newRow("event -1 is none of the control's") << -1 << false << QVariantList{} << "";
+}
+
+void TestDBusHost::eventArguments()
+{
+    QFETCH(int, id);
+    QFETCH(bool, heard);
+    QFETCH(QVariantList, sent);
+    QFETCH(QString, received);
+
+    // A host of the test's own that raises the event as the stand-in would.
+    const QString connectionName = QStringLiteral("event-host");
+    QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, connectionName);
+    const auto release = qScopeGuard([&] {
+        bus.unregisterService(protocol::Service);
+        bus = QDBusConnection(QString());
+        QDBusConnection::disconnectFromBus(connectionName);
+    });
+    QVERIFY(bus.registerService(protocol::Service));
+    DBusHostFactory host;
+    recordEvents(host);
+    const auto raise = [&](int eventId, const QVariantList &args) {
+        QDBusMessage signal = QDBusMessage::createSignal(protocol::EventControlPath, protocol::EventControlInterface,
+                                                         QStringLiteral("Event"));
+        signal.setArguments({QVariant::fromValue<qint16>(qint16(eventId)), QVariant::fromValue(args)});
+        return bus.send(signal);
+    };
+    QVERIFY(raise(id, sent));
+    // One more that is surely heard, and heard after it.
+    QVERIFY(raise(0, {}));
+    QTRY_COMPARE(events_.isEmpty() ? qint16(-1) : events_.constLast().id, qint16(0));
+    if (!heard) {
+        QCOMPARE(events_.size(), 1);
+        return;
+    }
+    QCOMPARE(events_.size(), 2);
+    QCOMPARE(events_[0].id, qint16(id));
+    QCOMPARE(describe(events_[0].args), received);
 }
 
 void TestDBusHost::handlerMayReleaseTheHost()
@@ -768,7 +880,7 @@ void TestDBusHost::handlerMayReleaseTheHost()
     QVERIFY(standin.start({db()}));
     auto host = std::make_unique<DBusHostFactory>();
     QList<qint16> seen;
-    host->eventControl().setHandler([&](qint16 id, const QVariantList &) {
+    host->eventControl().setHandler([&](std::int16_t id, const std::vector<EventArgument> &) {
         seen.append(id);
         host.reset(); // the program ends on this notification
         seen.append(-1);
@@ -792,7 +904,7 @@ void TestDBusHost::killedStandinFailsNextCall()
     auto sales = salesList(host);
     auto aux = host.createAuxCommands();
     qint32 row = 0;
-    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+    QCOMPARE(q(sales->GetField(host::DetailsField, row)), QStringLiteral("first"));
     standin.kill9();
 
     QElapsedTimer clock;
@@ -801,7 +913,7 @@ void TestDBusHost::killedStandinFailsNextCall()
     QCOMPARE(failureOf([&] { sales->GetField(host::DetailsField, row); }, &description), 462);
     QCOMPARE(description, unavailable + QLatin1String("GetField: ACT! is no longer running)"));
     QCOMPARE(failureOf([&] { app->Views(); }), 462);
-    QCOMPARE(failureOf([&] { aux->AuxCommandExists(QStringLiteral("x")); }), 462);
+    QCOMPARE(failureOf([&] { aux->AuxCommandExists(u"x"); }), 462);
     QCOMPARE(failureOf([&] { host.eventControl().Id2(); }), 462);
     // The host that answered is gone: the link test fails like every other
     // call rather than report "no ACT! running", and an object is refused as
@@ -842,7 +954,7 @@ void TestDBusHost::hungStandinFailsWithinTimeout()
     standin.signal(SIGCONT);
     QCOMPARE(description, notCreated + QLatin1String("ACT! did not answer within 5 s)"));
     // Once it answers again, so does the client.
-    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+    QCOMPARE(q(sales->GetField(host::DetailsField, row)), QStringLiteral("first"));
 }
 
 void TestDBusHost::answeredWriteSurvivesKill9()
@@ -856,10 +968,10 @@ void TestDBusHost::answeredWriteSurvivesKill9()
         auto sales = salesList(host);
         auto aux = host.createAuxCommands();
         qint32 row = 1;
-        QString t = text;
+        std::u16string t = u(text);
         QCOMPARE(sales->SetField(host::DetailsField, row, t), 0);
-        QCOMPARE(aux->AddAuxCommand(QStringLiteral("Pennaroc"), {}, {}, {}, {}, {}, {}, 1), 0);
-        QCOMPARE(aux->AddAuxCommandToToolsMenu(4, QStringLiteral("Pennaroc")), 0);
+        QCOMPARE(aux->AddAuxCommand(u"Pennaroc", {}, {}, {}, {}, {}, {}, 1), 0);
+        QCOMPARE(aux->AddAuxCommandToToolsMenu(4, u"Pennaroc"), 0);
         standin.kill9();
     }
     QCOMPARE(storedDetails(1), text.toUtf8());
@@ -918,7 +1030,7 @@ void TestDBusHost::callsStayWithTheFirstHost()
     QCOMPARE(next.process().state(), QProcess::Running);
     DBusHostFactory newcomer;
     QCOMPARE(newcomer.eventControl().Id1(0), 1);
-    QCOMPARE(newcomer.createAppObject()->GetOpenDBName(), QFileInfo(otherDb()).absoluteFilePath());
+    QCOMPARE(q(newcomer.createAppObject()->GetOpenDBName()), QFileInfo(otherDb()).absoluteFilePath());
     next.stop();
     QCOMPARE(contentsOf(otherDb()), other);
     QCOMPARE(contentsOf(db()), first);
@@ -943,7 +1055,8 @@ void TestDBusHost::notificationsOnlyFromTheFirstHost()
     // does raise its events; the pinned client does not.
     DBusHostFactory newcomer;
     QList<qint16> heard;
-    newcomer.eventControl().setHandler([&](qint16 id, const QVariantList &) { heard.append(id); });
+    newcomer.eventControl().setHandler(
+        [&](std::int16_t id, const std::vector<EventArgument> &) { heard.append(id); });
     QCOMPARE(runStandin({QStringLiteral("select"), QStringLiteral("0")}).exitCode, 0);
     QCOMPARE(runStandin({QStringLiteral("close")}).exitCode, 0);
     QTRY_COMPARE(heard, (QList<qint16>{22, 10}));
@@ -978,7 +1091,7 @@ void TestDBusHost::secondStandinIsRefused()
     QCOMPARE(QDBusConnection::sessionBus().interface()->serviceOwner(protocol::Service).value(), owner);
     DBusHostFactory host;
     QCOMPARE(host.eventControl().Id1(0), 1);
-    QCOMPARE(host.createAppObject()->GetOpenDBName(), QFileInfo(db()).absoluteFilePath());
+    QCOMPARE(q(host.createAppObject()->GetOpenDBName()), QFileInfo(db()).absoluteFilePath());
     QCOMPARE(salesList(host)->GetCurrentRow(), 0);
     standin.stop();
 
@@ -999,7 +1112,7 @@ void TestDBusHost::unansweredWriteIsReportedAsUnknown()
     auto sales = salesList(host);
     QVERIFY(standin.suspend());
     qint32 row = 0;
-    QString text = QStringLiteral("written late");
+    std::u16string text = u"written late";
     QString description;
     QElapsedTimer clock;
     clock.start();
@@ -1013,7 +1126,7 @@ void TestDBusHost::unansweredWriteIsReportedAsUnknown()
     // That is no figure of speech: the stand-in works through the call it
     // had queued once it runs again.
     QTRY_COMPARE(storedDetails(0), QByteArray("written late"));
-    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("written late"));
+    QCOMPARE(q(sales->GetField(host::DetailsField, row)), QStringLiteral("written late"));
 }
 
 void TestDBusHost::hostLeavesWithTheCallUnanswered_data()
@@ -1149,15 +1262,15 @@ void TestDBusHost::wrongAnswers()
         DBusHostFactory host;
         auto commands = host.createAuxCommands();
         if (member == QLatin1String("AuxCommandExists"))
-            QCOMPARE(commands->AuxCommandExists(answer), qint16(value));
+            QCOMPARE(commands->AuxCommandExists(u(answer)), qint16(value));
         else if (member == QLatin1String("AuxCommandExistsInToolbar"))
-            QCOMPARE(commands->AuxCommandExistsInToolbar(1, answer), qint16(value));
+            QCOMPARE(commands->AuxCommandExistsInToolbar(1, u(answer)), qint16(value));
         else if (member == QLatin1String("AuxCommandExistsInToolsMenu"))
-            QCOMPARE(commands->AuxCommandExistsInToolsMenu(1, answer), qint16(value));
+            QCOMPARE(commands->AuxCommandExistsInToolsMenu(1, u(answer)), qint16(value));
         else if (member == QLatin1String("AddAuxCommandToToolbar"))
-            QCOMPARE(commands->AddAuxCommandToToolbar(1, answer), qint32(value));
+            QCOMPARE(commands->AddAuxCommandToToolbar(1, u(answer)), qint32(value));
         else if (member == QLatin1String("AddAuxCommandToToolsMenu"))
-            QCOMPARE(commands->AddAuxCommandToToolsMenu(1, answer), qint32(value));
+            QCOMPARE(commands->AddAuxCommandToToolsMenu(1, u(answer)), qint32(value));
     });
     {
         QDBusConnection bus(connectionName);
@@ -1192,16 +1305,16 @@ void TestDBusHost::tooLargeTextsAreRefusedAtOnce()
     QVERIFY2(description.contains(QLatin1String("256.0 MiB")) && description.contains(QLatin1String("row 2")),
              qPrintable(description));
     row = 0;
-    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+    QCOMPARE(q(sales->GetField(host::DetailsField, row)), QStringLiteral("first"));
 
     // Writing one: refused before anything is sent.
-    QString text = QString::fromLatin1(huge);
+    std::u16string text(std::size_t(huge.size()), u'h');
     row = 0;
     clock.start();
     QCOMPARE(failureOf([&] { sales->SetField(host::DetailsField, row, text); }, &description), 5);
     QVERIFY2(clock.elapsed() < protocol::CallTimeoutMs / 2, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(description.contains(QLatin1String("not sent")), qPrintable(description));
-    QCOMPARE(sales->GetField(host::DetailsField, row), QStringLiteral("first"));
+    QCOMPARE(q(sales->GetField(host::DetailsField, row)), QStringLiteral("first"));
 }
 
 void TestDBusHost::descriptorsTheStandinRefuses_data()

@@ -192,7 +192,7 @@ const QMap<QString, QString> &expectedModes()
 const QString StandinMimeType = QStringLiteral("application/x-act-standin-database");
 // The desktop entry's name, which the AppStream file and the program's
 // desktop file name share.
-const QString PennarocEntry = product::desktopFileName() + QStringLiteral(".desktop");
+const QString PennarocEntry = QString::fromStdU16String(product::desktopFileName()) + QStringLiteral(".desktop");
 
 // The lintian warnings that the README's package section explains, each
 // with the reason it stays. Any other warning, and any error, fails.
@@ -617,13 +617,13 @@ void TestPackage::copyrightIsMachineReadable()
     const auto &header = paragraphs.at(0);
     QCOMPARE(header.value(QStringLiteral("Format")),
              QStringLiteral("https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"));
-    QCOMPARE(header.value(QStringLiteral("Upstream-Name")), product::applicationTitle());
-    QVERIFY(header.value(QStringLiteral("Upstream-Contact")).contains(product::supportAddress()));
-    QCOMPARE(header.value(QStringLiteral("Source")), product::webSiteUrl());
+    QCOMPARE(header.value(QStringLiteral("Upstream-Name")), QString::fromStdU16String(product::applicationTitle()));
+    QVERIFY(header.value(QStringLiteral("Upstream-Contact")).contains(QString::fromStdU16String(product::supportAddress())));
+    QCOMPARE(header.value(QStringLiteral("Source")), QString::fromStdU16String(product::webSiteUrl()));
 
     const auto &files = paragraphs.at(1);
     QCOMPARE(files.value(QStringLiteral("Files")), QStringLiteral("*"));
-    QCOMPARE(files.value(QStringLiteral("Copyright")), QStringLiteral("2026 ") + product::makerName());
+    QCOMPARE(files.value(QStringLiteral("Copyright")), QStringLiteral("2026 ") + QString::fromStdU16String(product::makerName()));
     QCOMPARE(files.value(QStringLiteral("License")), QStringLiteral("Expat"));
 
     // The licence's own paragraph holds the text of LICENSE, the MIT
@@ -632,7 +632,7 @@ void TestPackage::copyrightIsMachineReadable()
     QVERIFY(licence.startsWith(QLatin1String("Expat\n")));
     const QString source = QString::fromUtf8(contents(sourceDir_ + QStringLiteral("/LICENSE")));
     QVERIFY(source.startsWith(QLatin1String("MIT License\n")));
-    QVERIFY(source.contains(QStringLiteral("\nCopyright (c) 2026 ") + product::makerName() + QLatin1Char('\n')));
+    QVERIFY(source.contains(QStringLiteral("\nCopyright (c) 2026 ") + QString::fromStdU16String(product::makerName()) + QLatin1Char('\n')));
     const qsizetype permission = source.indexOf(QLatin1String("Permission is hereby granted"));
     QVERIFY(permission > 0);
     QCOMPARE(licence.mid(6).trimmed(), source.mid(permission).trimmed());
@@ -672,7 +672,7 @@ void TestPackage::changelogNamesThePackageVersion()
     QCOMPARE(entry(QStringLiteral("Source")), field(QStringLiteral("Package")));
     QCOMPARE(entry(QStringLiteral("Version")), field(QStringLiteral("Version")));
     QCOMPARE(entry(QStringLiteral("Maintainer")), field(QStringLiteral("Maintainer")));
-    QVERIFY(entry(QStringLiteral("Version")).startsWith(product::versionText() + QLatin1Char('-')));
+    QVERIFY(entry(QStringLiteral("Version")).startsWith(QString::fromStdU16String(product::versionText()) + QLatin1Char('-')));
 }
 
 void TestPackage::manualPages_data()
@@ -691,7 +691,7 @@ void TestPackage::manualPages()
     const QStringList lines = QString::fromUtf8(gunzip(page)).split(QLatin1Char('\n'));
     // Section 1, and this version.
     QVERIFY2(lines.first().startsWith(QStringLiteral(".TH %1 1 ").arg(title)), qPrintable(lines.first()));
-    QVERIFY2(lines.first().contains(QStringLiteral("\"Pennaroc %1\"").arg(product::versionText())),
+    QVERIFY2(lines.first().contains(QStringLiteral("\"Pennaroc %1\"").arg(QString::fromStdU16String(product::versionText()))),
              qPrintable(lines.first()));
     // The NAME line that whatis and apropos read: "name \- what it does".
     const qsizetype name = lines.indexOf(QStringLiteral(".SH NAME"));
@@ -772,7 +772,7 @@ void TestPackage::metainfoPassesTheValidator()
 {
     QVERIFY2(!QStandardPaths::findExecutable(QStringLiteral("appstreamcli")).isEmpty(),
              "appstreamcli is not installed (Debian package appstream; ./test installs it)");
-    const QString file = usr(QStringLiteral("share/metainfo/") + product::desktopFileName()
+    const QString file = usr(QStringLiteral("share/metainfo/") + QString::fromStdU16String(product::desktopFileName())
                              + QStringLiteral(".metainfo.xml"));
     const Outcome validate = run(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), file});
     // Notes (I:) may stay: the validator cannot tell that the maker's
@@ -783,7 +783,7 @@ void TestPackage::metainfoPassesTheValidator()
 
 void TestPackage::metainfoDescribesThisRelease()
 {
-    QFile file(usr(QStringLiteral("share/metainfo/") + product::desktopFileName() + QStringLiteral(".metainfo.xml")));
+    QFile file(usr(QStringLiteral("share/metainfo/") + QString::fromStdU16String(product::desktopFileName()) + QStringLiteral(".metainfo.xml")));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
     QVERIFY(xml.readNextStartElement());
@@ -813,16 +813,16 @@ void TestPackage::metainfoDescribesThisRelease()
     QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
 
     const DesktopEntry entry = DesktopEntry::read(usr(QStringLiteral("share/applications/") + PennarocEntry));
-    QCOMPARE(values.value(QStringLiteral("id")), QStringList{product::desktopFileName()});
+    QCOMPARE(values.value(QStringLiteral("id")), QStringList{QString::fromStdU16String(product::desktopFileName())});
     QCOMPARE(values.value(QStringLiteral("launchable desktop-id")), QStringList{PennarocEntry});
     QCOMPARE(values.value(QStringLiteral("name")), QStringList{entry.value(QStringLiteral("Name"))});
     QCOMPARE(values.value(QStringLiteral("icon stock")), QStringList{entry.value(QStringLiteral("Icon"))});
     QCOMPARE(values.value(QStringLiteral("project_license")), QStringList{QStringLiteral("MIT")});
-    QCOMPARE(values.value(QStringLiteral("url homepage")), QStringList{product::webSiteUrl()});
-    QCOMPARE(values.value(QStringLiteral("developer_name")), QStringList{product::makerName()});
+    QCOMPARE(values.value(QStringLiteral("url homepage")), QStringList{QString::fromStdU16String(product::webSiteUrl())});
+    QCOMPARE(values.value(QStringLiteral("developer_name")), QStringList{QString::fromStdU16String(product::makerName())});
     // The newest release comes first, and is this one.
     QVERIFY(!values.value(QStringLiteral("releases/release")).isEmpty());
-    QCOMPARE(values.value(QStringLiteral("releases/release")).first(), product::versionText());
+    QCOMPARE(values.value(QStringLiteral("releases/release")).first(), QString::fromStdU16String(product::versionText()));
     const QStringList binaries = values.value(QStringLiteral("provides/binary"));
     QCOMPARE(binaries, (QStringList{QStringLiteral("Pennaroc"), QStringLiteral("act-standin")}));
     for (const QString &binary : binaries)

@@ -1,134 +1,89 @@
-#include "platform/QtPlatformServices.h"
 #include "settings/ModSHBrowse.h"
 
-#include <QDialog>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QtTest>
+#include "tests/support/Check.h"
 
-#include <functional>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
 
-// The chooser behind the location dialog's Browse button, as the program
-// shows it: the real desktop chooser, driven while it is open.
-class TestModSHBrowse : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void initTestCase();
-    void chooserIsModalOverOwnerAtRootForFoldersOnly();
-    void choosingFolderGivesFullPath_data();
-    void choosingFolderGivesFullPath();
-    void cancellingGivesNothing();
-    void aFileCannotBeConfirmed();
+namespace {
+
+// A desktop whose folder chooser gives the scripted answers in turn and
+// notes the owner of each one it shows. Any other service is a fault here.
+class Desktop : public platform::PlatformServices {
+public:
+    std::deque<std::optional<std::u16string>> answers;
+    std::vector<platform::WindowHandle> owners;
+
+    std::optional<std::u16string> BrowseForFolder(platform::WindowHandle owner) override
+    {
+        owners.push_back(owner);
+        if (answers.empty())
+            return std::nullopt;
+        std::optional<std::u16string> answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    int MsgBox(const std::u16string &, int, const std::u16string &) override { return unexpected(platform::vbOK); }
+    std::optional<std::u16string> OpenFile(const platform::OpenFileRequest &) override
+    {
+        return unexpected(std::nullopt);
+    }
+    bool ShellExecute(platform::WindowHandle, const std::u16string &, const std::u16string &,
+                      const std::optional<std::u16string> &, const std::u16string &, int) override
+    {
+        return unexpected(false);
+    }
+    void SetForegroundWindow(platform::WindowHandle) override { unexpected(0); }
+    bool AnotherInstanceRunning() override { return unexpected(false); }
+    std::u16string ProgramFolder() override { return unexpected(std::u16string()); }
+    std::u16string ExecutableName() override { return unexpected(std::u16string()); }
+    bool PathExists(const std::u16string &) override { return unexpected(false); }
 
 private:
-    // Runs whileOpen against the chooser once it shows, then returns what
-    // browseForFolder gave.
-    std::optional<QString> browse(QWidget *owner, const std::function<void(QFileDialog *)> &whileOpen);
-
-    QTemporaryDir dir_;
-    platform::QtPlatformServices desktop_;
+    template <class T>
+    T unexpected(T answer)
+    {
+        check::fail("a desktop service other than BrowseForFolder was asked for", __FILE__, __LINE__);
+        return answer;
+    }
 };
 
-void TestModSHBrowse::initTestCase()
+// The chooser behind the location dialog's Browse button: shown once, over
+// the owner it is given, and its answer comes back as it is, the chosen
+// folder's full path untouched or nothing when the user cancels. How the
+// desktop's own chooser behaves is its own test's.
+void chooserAnswer()
 {
-    QVERIFY(dir_.isValid());
-    QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("Attachments 2026 ")));
-    QFile file(dir_.filePath(QStringLiteral("plain.txt")));
-    QVERIFY(file.open(QIODevice::WriteOnly));
+    char window = 0;
+    const auto owner = reinterpret_cast<platform::WindowHandle>(&window);
+    struct Row {
+        const char *name;
+        platform::WindowHandle owner;
+        std::optional<std::u16string> answer;
+    };
+    const Row rows[] = {
+        {"chosen folder, blanks kept", owner, u"/tmp/scratch/Attachments 2026 "},
+        {"chosen folder beyond the BMP", owner, u"/home/u/r\u00e9sum\u00e9s \U0001F4CE"},
+        {"root of the file system", owner, u"/"},
+        {"cancelled", owner, std::nullopt},
+        {"no owner", nullptr, u"C:\\Docs"},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Desktop desktop;
+        desktop.answers = {r.answer};
+        CHECK_EQ(ModSHBrowse::browseForFolder(desktop, r.owner), r.answer);
+        if (CHECK_EQ(desktop.owners.size(), std::size_t(1)))
+            CHECK(desktop.owners[0] == r.owner);
+    }
 }
 
-std::optional<QString> TestModSHBrowse::browse(QWidget *owner, const std::function<void(QFileDialog *)> &whileOpen)
-{
-    bool ran = false;
-    QTimer poll;
-    poll.setInterval(10);
-    connect(&poll, &QTimer::timeout, this, [&] {
-        auto *chooser = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
-        if (!chooser || !chooser->isVisible() || ran)
-            return;
-        ran = true;
-        poll.stop();
-        whileOpen(chooser);
-        // A test that left the chooser open closes it, so the run goes on.
-        if (chooser->isVisible())
-            chooser->reject();
-    });
-    poll.start();
-    const std::optional<QString> result = ModSHBrowse::browseForFolder(desktop_, owner);
-    if (!ran)
-        qWarning("the chooser never showed");
-    return result;
-}
+} // namespace
 
-void TestModSHBrowse::chooserIsModalOverOwnerAtRootForFoldersOnly()
+int main(int argc, char **argv)
 {
-    QDialog owner;
-    owner.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&owner));
-    bool checked = false;
-    browse(&owner, [&](QFileDialog *chooser) {
-        QCOMPARE(chooser->parentWidget(), &owner);
-        QVERIFY(chooser->isModal());
-        QVERIFY(chooser->windowModality() != Qt::NonModal);
-        QCOMPARE(QDir(chooser->directory()).absolutePath(), QDir::rootPath());
-        QCOMPARE(chooser->fileMode(), QFileDialog::Directory);
-        QVERIFY(chooser->testOption(QFileDialog::ShowDirsOnly));
-        checked = true;
-    });
-    QVERIFY(checked);
+    return check::run(argc, argv, {{"chooserAnswer", chooserAnswer}});
 }
-
-void TestModSHBrowse::choosingFolderGivesFullPath_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("typed full path") << "full";
-    QTest::newRow("typed after opening the parent folder") << "relative";
-}
-
-void TestModSHBrowse::choosingFolderGivesFullPath()
-{
-    QFETCH(QString, how);
-    const QString folder = dir_.filePath(QStringLiteral("Attachments 2026 "));
-    QDialog owner;
-    const auto result = browse(&owner, [&](QFileDialog *chooser) {
-        auto *name = chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        QVERIFY(name);
-        if (how == QLatin1String("relative")) {
-            chooser->setDirectory(dir_.path());
-            name->setText(QStringLiteral("Attachments 2026 "));
-        } else {
-            name->setText(folder);
-        }
-        QTest::keyClick(name, Qt::Key_Return);
-    });
-    QVERIFY(result.has_value());
-    QCOMPARE(*result, folder);
-}
-
-void TestModSHBrowse::cancellingGivesNothing()
-{
-    QDialog owner;
-    const auto result = browse(&owner, [&](QFileDialog *chooser) {
-        chooser->selectFile(dir_.path());
-        chooser->reject();
-    });
-    QVERIFY(!result.has_value());
-}
-
-void TestModSHBrowse::aFileCannotBeConfirmed()
-{
-    QDialog owner;
-    bool stayedOpen = false;
-    const auto result = browse(&owner, [&](QFileDialog *chooser) {
-        auto *name = chooser->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-        QVERIFY(name);
-        name->setText(dir_.filePath(QStringLiteral("plain.txt")));
-        QTest::keyClick(name, Qt::Key_Return);
-        stayedOpen = chooser->isVisible();
-    });
-    QVERIFY(stayedOpen);
-    QVERIFY(!result.has_value());
-}
-
-QTEST_MAIN(TestModSHBrowse)
-#include "tst_ModSHBrowse.moc"

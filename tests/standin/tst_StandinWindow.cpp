@@ -773,7 +773,7 @@ void TestStandinWindow::activatingStartsExecutableInItsFolder()
     QFile f(record);
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(f.readAll()).trimmed(), QFileInfo(folder).canonicalFilePath());
-    QVERIFY(platform_.messages.isEmpty());
+    QVERIFY(platform_.messages.empty());
     QVERIFY(window_->isVisible());
 }
 
@@ -803,12 +803,12 @@ void TestStandinWindow::commandThatCannotStart()
          {n16(1), QStringLiteral("Broken")});
     QCOMPARE(toolbarActions().size(), 1);
     toolbarActions().first()->trigger();
-    QCOMPARE(platform_.messages.size(), 1);
-    const auto &message = platform_.messages.first();
-    QCOMPARE(message.text, QStringLiteral("The command \"Broken tool\" could not be started.\r%1\r\rProgram: %2\rFolder: %3")
+    QCOMPARE(platform_.messages.size(), std::size_t(1));
+    const auto &message = platform_.messages.front();
+    QCOMPARE(QString::fromStdU16String(message.text), QStringLiteral("The command \"Broken tool\" could not be started.\r%1\r\rProgram: %2\rFolder: %3")
                                .arg(reason, executable, folder));
     QCOMPARE(message.style, 48);
-    QCOMPARE(message.title, QStringLiteral("ACT! stand-in"));
+    QCOMPARE(message.title, std::u16string(u"ACT! stand-in"));
     // The window stays, and still serves.
     QVERIFY(window_->isVisible());
     QVERIFY(service_->database());

@@ -1,33 +1,47 @@
 #include "tests/support/FakeHost.h"
 
+#include "host/Text.h"
+
+#include <algorithm>
+
 namespace testsupport {
 namespace {
 
-QString num(qint64 v) { return QString::number(v); }
+std::u16string num(std::int64_t v)
+{
+    return text::number(v);
+}
+
+host::Failure noSuchField()
+{
+    return host::Failure(440, u"No such field or row");
+}
 
 class FakeSalesList : public host::SalesList {
 public:
     explicit FakeSalesList(FakeHost &h) : h_(h) {}
-    qint32 GetCurrentRow() override
+    std::int32_t GetCurrentRow() override
     {
-        h_.record(QStringLiteral("SalesList.GetCurrentRow"));
+        h_.record(u"SalesList.GetCurrentRow");
         return h_.currentRow;
     }
-    QString GetField(qint16 field, qint32 &row) override
+    std::u16string GetField(std::int16_t field, std::int32_t &row) override
     {
-        h_.record(QStringLiteral("SalesList.GetField"), {num(field), num(row)});
-        if (field != host::DetailsField || !h_.details.contains(row))
-            throw host::Failure(440, QStringLiteral("No such field or row"));
-        return h_.details.value(row);
+        h_.record(u"SalesList.GetField", {num(field), num(row)});
+        const auto found = h_.details.find(row);
+        if (field != host::DetailsField || found == h_.details.end())
+            throw noSuchField();
+        return found->second;
     }
-    qint32 SetField(qint16 field, qint32 &row, QString &text) override
+    std::int32_t SetField(std::int16_t field, std::int32_t &row, std::u16string &text) override
     {
-        h_.record(QStringLiteral("SalesList.SetField"), {num(field), num(row), text});
+        h_.record(u"SalesList.SetField", {num(field), num(row), text});
         if (h_.setFieldResult != 0)
             return h_.setFieldResult;
-        if (field != host::DetailsField || !h_.details.contains(row))
-            throw host::Failure(440, QStringLiteral("No such field or row"));
-        h_.details[row] = text;
+        const auto found = h_.details.find(row);
+        if (field != host::DetailsField || found == h_.details.end())
+            throw noSuchField();
+        found->second = text;
         return 0;
     }
 
@@ -40,7 +54,7 @@ public:
     explicit FakeView(FakeHost &h) : h_(h) {}
     std::shared_ptr<host::SalesList> Sales() override
     {
-        h_.record(QStringLiteral("ContactView.Sales"));
+        h_.record(u"ContactView.Sales");
         return std::make_shared<FakeSalesList>(h_);
     }
 
@@ -51,9 +65,9 @@ private:
 class FakeViews : public host::ActViews {
 public:
     explicit FakeViews(FakeHost &h) : h_(h) {}
-    std::shared_ptr<host::ActView> Create(qint16 viewType, const QString &name) override
+    std::shared_ptr<host::ActView> Create(std::int16_t viewType, const std::u16string &name) override
     {
-        h_.record(QStringLiteral("ActViews.Create"), {num(viewType), name});
+        h_.record(u"ActViews.Create", {num(viewType), name});
         return std::make_shared<FakeView>(h_);
     }
 
@@ -64,20 +78,20 @@ private:
 class FakeApp : public host::ActApp {
 public:
     explicit FakeApp(FakeHost &h) : h_(h) {}
-    void OpenFile(const QString &path) override { h_.record(QStringLiteral("ActApp.OpenFile"), {path}); }
+    void OpenFile(const std::u16string &path) override { h_.record(u"ActApp.OpenFile", {path}); }
     std::shared_ptr<host::ActViews> Views() override
     {
-        h_.record(QStringLiteral("ActApp.Views"));
+        h_.record(u"ActApp.Views");
         return std::make_shared<FakeViews>(h_);
     }
-    QString GetOpenDBName() override
+    std::u16string GetOpenDBName() override
     {
-        h_.record(QStringLiteral("ActApp.GetOpenDBName"));
+        h_.record(u"ActApp.GetOpenDBName");
         return h_.openDbName;
     }
-    void Command(qint16 command) override
+    void Command(std::int16_t command) override
     {
-        h_.record(QStringLiteral("ActApp.Command"), {num(command)});
+        h_.record(u"ActApp.Command", {num(command)});
         ++h_.commandsReceived;
     }
 
@@ -87,100 +101,119 @@ private:
 
 class FakeAux : public host::AuxCommands {
 public:
+    using Places = std::set<std::pair<std::int16_t, std::u16string>>;
+
     explicit FakeAux(FakeHost &h) : h_(h) {}
-    qint16 AuxCommandExistsInToolbar(qint16 view, const QString &name) override
+    std::int16_t AuxCommandExistsInToolbar(std::int16_t view, const std::u16string &name) override
     {
-        h_.record(QStringLiteral("AuxCommands.AuxCommandExistsInToolbar"), {num(view), name});
-        if (h_.existsAnswer)
-            return host::toInt16(*h_.existsAnswer);
-        return h_.toolbar.contains({view, name}) ? 1 : 0;
+        return exists(u"AuxCommands.AuxCommandExistsInToolbar", h_.toolbar, view, name);
     }
-    qint16 AuxCommandExistsInToolsMenu(qint16 view, const QString &name) override
+    std::int16_t AuxCommandExistsInToolsMenu(std::int16_t view, const std::u16string &name) override
     {
-        h_.record(QStringLiteral("AuxCommands.AuxCommandExistsInToolsMenu"), {num(view), name});
-        if (h_.existsAnswer)
-            return host::toInt16(*h_.existsAnswer);
-        return h_.toolsMenu.contains({view, name}) ? 1 : 0;
+        return exists(u"AuxCommands.AuxCommandExistsInToolsMenu", h_.toolsMenu, view, name);
     }
-    qint16 AuxCommandExists(const QString &name) override
+    std::int16_t AuxCommandExists(const std::u16string &name) override
     {
-        h_.record(QStringLiteral("AuxCommands.AuxCommandExists"), {name});
-        return h_.registered.contains(name) ? 1 : 0;
+        h_.record(u"AuxCommands.AuxCommandExists", {name});
+        return h_.registered.count(name) ? 1 : 0;
     }
-    qint32 AddAuxCommand(const QString &name, const QString &executable, const QString &folder,
-                         const QString &caption, const QString &tooltip, const QString &icon,
-                         const QString &largeIcon, qint16 flags) override
+    std::int32_t AddAuxCommand(const std::u16string &name, const std::u16string &executable,
+                               const std::u16string &folder, const std::u16string &caption,
+                               const std::u16string &tooltip, const std::u16string &icon,
+                               const std::u16string &largeIcon, std::int16_t flags) override
     {
-        const QStringList values{name, executable, folder, caption, tooltip, icon, largeIcon, num(flags)};
-        h_.record(QStringLiteral("AuxCommands.AddAuxCommand"), values);
+        const std::vector<std::u16string> values{name, executable, folder, caption, tooltip, icon, largeIcon,
+                                                 num(flags)};
+        h_.record(u"AuxCommands.AddAuxCommand", values);
         h_.lastRegistration = values;
         if (h_.addAuxCommandResult == 0)
             h_.registered.insert(name);
         return h_.addAuxCommandResult;
     }
-    qint32 AddAuxCommandToToolbar(qint16 view, const QString &name) override
+    std::int32_t AddAuxCommandToToolbar(std::int16_t view, const std::u16string &name) override
     {
-        return place(QStringLiteral("AddAuxCommandToToolbar"), h_.toolbar, view, name, true);
+        return place(u"AddAuxCommandToToolbar", h_.toolbar, view, name, true);
     }
-    qint32 RemoveAuxCommandFromToolbar(qint16 view, const QString &name) override
+    std::int32_t RemoveAuxCommandFromToolbar(std::int16_t view, const std::u16string &name) override
     {
-        return place(QStringLiteral("RemoveAuxCommandFromToolbar"), h_.toolbar, view, name, false);
+        return place(u"RemoveAuxCommandFromToolbar", h_.toolbar, view, name, false);
     }
-    qint32 AddAuxCommandToToolsMenu(qint16 view, const QString &name) override
+    std::int32_t AddAuxCommandToToolsMenu(std::int16_t view, const std::u16string &name) override
     {
-        return place(QStringLiteral("AddAuxCommandToToolsMenu"), h_.toolsMenu, view, name, true);
+        return place(u"AddAuxCommandToToolsMenu", h_.toolsMenu, view, name, true);
     }
-    qint32 RemoveAuxCommandFromToolsMenu(qint16 view, const QString &name) override
+    std::int32_t RemoveAuxCommandFromToolsMenu(std::int16_t view, const std::u16string &name) override
     {
-        return place(QStringLiteral("RemoveAuxCommandFromToolsMenu"), h_.toolsMenu, view, name, false);
+        return place(u"RemoveAuxCommandFromToolsMenu", h_.toolsMenu, view, name, false);
     }
 
 private:
-    qint32 place(const QString &member, QSet<QPair<qint16, QString>> &where, qint16 view, const QString &name,
-                 bool add)
+    std::int16_t exists(const std::u16string &member, const Places &where, std::int16_t view,
+                        const std::u16string &name)
     {
-        h_.record(QStringLiteral("AuxCommands.") + member, {num(view), name});
+        h_.record(member, {num(view), name});
+        if (h_.existsAnswer)
+            return host::toInt16(*h_.existsAnswer);
+        return where.count({view, name}) ? 1 : 0;
+    }
+    std::int32_t place(const std::u16string &member, Places &where, std::int16_t view, const std::u16string &name,
+                       bool add)
+    {
+        h_.record(u"AuxCommands." + member, {num(view), name});
         if (h_.placeResult != 0)
             return h_.placeResult;
         if (add)
             where.insert({view, name});
         else
-            where.remove({view, name});
+            where.erase({view, name});
         return 0;
     }
     FakeHost &h_;
 };
 
+std::u16string memberOf(const std::u16string &call)
+{
+    return call.substr(0, call.find(u'('));
+}
+
 } // namespace
 
 FakeHost::FakeHost() = default;
 
-void FakeHost::failCall(const QString &name, int occurrence, host::Failure failure)
+void FakeHost::failCall(const std::u16string &name, int occurrence, host::Failure failure)
 {
     failName_ = name;
     failOccurrence_ = occurrence;
     failure_ = std::move(failure);
 }
 
-int FakeHost::countOf(const QString &name) const
+int FakeHost::countOf(std::u16string_view name) const
 {
-    return static_cast<int>(callNames().count(name));
+    const auto named = [name](const std::u16string &call) { return memberOf(call) == name; };
+    return static_cast<int>(std::count_if(calls.begin(), calls.end(), named));
 }
 
-QStringList FakeHost::callNames() const
+std::vector<std::u16string> FakeHost::callNames() const
 {
-    QStringList names;
-    for (const QString &call : calls)
-        names << call.section(QLatin1Char('('), 0, 0);
+    std::vector<std::u16string> names;
+    names.reserve(calls.size());
+    for (const std::u16string &call : calls)
+        names.push_back(memberOf(call));
     return names;
 }
 
-void FakeHost::record(const QString &member, const QStringList &args)
+void FakeHost::record(const std::u16string &member, const std::vector<std::u16string> &args)
 {
-    const QString call = member + QLatin1Char('(') + args.join(QLatin1Char(',')) + QLatin1Char(')');
-    calls << call;
+    std::u16string call = member + u'(';
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (i > 0)
+            call += u',';
+        call += args[i];
+    }
+    call += u')';
+    calls.push_back(call);
     if (journal)
-        journal->append(call);
+        journal->push_back(call);
     if (duringCall)
         duringCall(member);
     if (failOccurrence_ > 0 && member == failName_ && countOf(member) == failOccurrence_) {
@@ -189,42 +222,45 @@ void FakeHost::record(const QString &member, const QStringList &args)
     }
 }
 
-void FakeHost::raiseEvent(qint16 eventId, const QVariantList &args)
+void FakeHost::raiseEvent(std::int16_t eventId, const std::vector<host::EventArgument> &args)
 {
-    if (handler_)
-        handler_(eventId, args);
+    if (handler_) {
+        // The handler may replace itself; run the one that was set.
+        const Handler handler = handler_;
+        handler(eventId, args);
+    }
 }
 
 std::shared_ptr<host::ActApp> FakeHost::createAppObject()
 {
-    record(QStringLiteral("CreateObject"), {QString::fromLatin1(host::AppObjectProgId)});
+    record(u"CreateObject", {host::AppObjectProgId});
     if (!canCreateObjects)
-        throw host::Failure(429, QStringLiteral("ActiveX component can't create object"));
+        throw host::Failure(429, u"ActiveX component can't create object");
     return std::make_shared<FakeApp>(*this);
 }
 
 std::shared_ptr<host::AuxCommands> FakeHost::createAuxCommands()
 {
-    record(QStringLiteral("CreateObject"), {QString::fromLatin1(host::AuxCommandsProgId)});
+    record(u"CreateObject", {host::AuxCommandsProgId});
     if (!canCreateObjects)
-        throw host::Failure(429, QStringLiteral("ActiveX component can't create object"));
+        throw host::Failure(429, u"ActiveX component can't create object");
     return std::make_shared<FakeAux>(*this);
 }
 
-qint32 FakeHost::Id1(qint32 argument)
+std::int32_t FakeHost::Id1(std::int32_t argument)
 {
-    record(QStringLiteral("ActEvent1.Id1"), {num(argument)});
+    record(u"ActEvent1.Id1", {num(argument)});
     return id1Result;
 }
 
 void FakeHost::Id2()
 {
-    record(QStringLiteral("ActEvent1.Id2"));
+    record(u"ActEvent1.Id2");
 }
 
 bool FakeHost::Id3()
 {
-    record(QStringLiteral("ActEvent1.Id3"));
+    record(u"ActEvent1.Id3");
     return id3Result;
 }
 

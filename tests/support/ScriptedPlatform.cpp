@@ -1,57 +1,69 @@
 #include "tests/support/ScriptedPlatform.h"
 
+#include "host/Text.h"
+
 namespace testsupport {
 
-int ScriptedPlatform::MsgBox(const QString &text, int style, const QString &title)
+void ScriptedPlatform::note(const std::u16string &line)
+{
+    if (journal)
+        journal->push_back(line);
+}
+
+int ScriptedPlatform::MsgBox(const std::u16string &text, int style, const std::u16string &title)
 {
     const Message message{text, style, title};
-    messages << message;
-    if (journal)
-        journal->append(QStringLiteral("MsgBox(") + QString::number(style) + QLatin1Char(',') + title
-                        + QLatin1Char(')'));
+    messages.push_back(message);
+    note(u"MsgBox(" + text::number(style) + u"," + title + u")");
     if (whileMsgBoxOpen)
         whileMsgBoxOpen(message);
-    if (!msgBoxAnswers.isEmpty())
-        return msgBoxAnswers.takeFirst();
+    if (!msgBoxAnswers.empty()) {
+        const int answer = msgBoxAnswers.front();
+        msgBoxAnswers.pop_front();
+        return answer;
+    }
     return (style & 7) == platform::vbYesNo ? platform::vbNo : platform::vbOK;
 }
 
-std::optional<QString> ScriptedPlatform::OpenFile(const platform::OpenFileRequest &request)
+std::optional<std::u16string> ScriptedPlatform::OpenFile(const platform::OpenFileRequest &request)
 {
-    openFileRequests << request;
-    if (journal)
-        journal->append(QStringLiteral("OpenFile"));
+    openFileRequests.push_back(request);
+    note(u"OpenFile");
     if (whileOpenFileOpen)
         whileOpenFileOpen(request);
-    if (openFileAnswers.isEmpty())
+    if (openFileAnswers.empty())
         return std::nullopt;
-    return openFileAnswers.takeFirst();
+    std::optional<std::u16string> answer = std::move(openFileAnswers.front());
+    openFileAnswers.pop_front();
+    return answer;
 }
 
-std::optional<QString> ScriptedPlatform::BrowseForFolder(QWidget *owner)
+std::optional<std::u16string> ScriptedPlatform::BrowseForFolder(platform::WindowHandle owner)
 {
-    folderOwners << owner;
-    if (journal)
-        journal->append(QStringLiteral("BrowseForFolder"));
-    if (folderAnswers.isEmpty())
+    folderOwners.push_back(owner);
+    note(u"BrowseForFolder");
+    if (whileFolderOpen)
+        whileFolderOpen(owner);
+    if (folderAnswers.empty())
         return std::nullopt;
-    return folderAnswers.takeFirst();
+    std::optional<std::u16string> answer = std::move(folderAnswers.front());
+    folderAnswers.pop_front();
+    return answer;
 }
 
-bool ScriptedPlatform::ShellExecute(QWidget *, const QString &operation, const QString &target,
-                                    const QString &parameters, const QString &directory, int showCommand)
+bool ScriptedPlatform::ShellExecute(platform::WindowHandle owner, const std::u16string &operation,
+                                    const std::u16string &target, const std::optional<std::u16string> &parameters,
+                                    const std::u16string &directory, int showCommand)
 {
-    shellRequests << Shell{operation, target, parameters, directory, showCommand};
-    if (journal)
-        journal->append(QStringLiteral("ShellExecute(") + operation + QLatin1Char(',') + target + QLatin1Char(')'));
-    return true;
+    shellRequests.push_back(Shell{owner, operation, target, parameters, directory, showCommand});
+    note(u"ShellExecute(" + operation + u"," + target + u")");
+    return shellAnswer;
 }
 
-void ScriptedPlatform::SetForegroundWindow(QWidget *window)
+void ScriptedPlatform::SetForegroundWindow(platform::WindowHandle window)
 {
-    foregroundWindows << window;
-    if (journal)
-        journal->append(QStringLiteral("SetForegroundWindow"));
+    foregroundWindows.push_back(window);
+    note(u"SetForegroundWindow");
 }
 
 bool ScriptedPlatform::AnotherInstanceRunning()
@@ -60,20 +72,29 @@ bool ScriptedPlatform::AnotherInstanceRunning()
     return anotherInstance;
 }
 
-QString linkRequestMismatch(const ScriptedPlatform::Shell &shell, const QString &target)
+bool ScriptedPlatform::PathExists(const std::u16string &path)
 {
-    QStringList wrong;
-    if (shell.operation != QLatin1String("open"))
-        wrong << QStringLiteral("operation '%1'").arg(shell.operation);
+    pathQueries.push_back(path);
+    note(u"PathExists(" + path + u")");
+    return !path.empty() && existingPaths.count(path) > 0;
+}
+
+std::u16string linkRequestMismatch(const ScriptedPlatform::Shell &shell, const std::u16string &target,
+                                   const std::u16string &folder)
+{
+    std::u16string wrong;
+    const auto add = [&wrong](const std::u16string &what) { wrong += (wrong.empty() ? u"" : u", ") + what; };
+    if (shell.operation != u"open")
+        add(u"operation '" + shell.operation + u"'");
     if (shell.target != target)
-        wrong << QStringLiteral("target '%1'").arg(shell.target);
-    if (!shell.parameters.isNull())
-        wrong << QStringLiteral("parameters '%1'").arg(shell.parameters);
-    if (shell.directory != QLatin1String("/opt/pennaroc"))
-        wrong << QStringLiteral("folder '%1'").arg(shell.directory);
+        add(u"target '" + shell.target + u"'");
+    if (shell.parameters)
+        add(u"parameters '" + *shell.parameters + u"'");
+    if (shell.directory != folder)
+        add(u"folder '" + shell.directory + u"'");
     if (shell.showCommand != platform::SW_SHOW)
-        wrong << QStringLiteral("show command %1").arg(shell.showCommand);
-    return wrong.join(QStringLiteral(", "));
+        add(u"show command " + text::number(shell.showCommand));
+    return wrong;
 }
 
 } // namespace testsupport

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 namespace check {
 
@@ -34,11 +35,16 @@ inline std::string narrow(std::wstring_view text)
     return out;
 }
 
+// The program's texts: UTF-16 as well, unit for unit.
+inline std::string narrow(std::u16string_view text) { return narrow(std::wstring(text.begin(), text.end())); }
+
 template <class T>
 std::string show(const T &value)
 {
     if constexpr (std::is_convertible_v<const T &, std::wstring_view>) {
         return "\"" + narrow(std::wstring_view(value)) + "\"";
+    } else if constexpr (std::is_convertible_v<const T &, std::u16string_view>) {
+        return "\"" + narrow(std::u16string_view(value)) + "\"";
     } else if constexpr (std::is_convertible_v<const T &, std::string_view>) {
         return "\"" + std::string(std::string_view(value)) + "\"";
     } else if constexpr (std::is_same_v<T, bool>) {

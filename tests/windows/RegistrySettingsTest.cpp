@@ -1,12 +1,17 @@
 // The setting in the registry, where the old program kept it: read and
 // written under HKEY_CURRENT_USER, key "Software\VB and VBA Program
 // Settings\Pennaroc\Settings", value DefaultFolder, a REG_SZ, also a value
-// the old program wrote before.
+// the old program wrote before; through the registry calls and through the
+// program's settings store (settings::SettingsStore).
 
+#include "host/Failure.h"
 #include "settings/registry/RegistrySettings.h"
+#include "settings/registry/RegistrySettingsStore.h"
 #include "tests/windows/Check.h"
 
 #include <windows.h>
+
+#include <functional>
 
 namespace reg = settings::registry;
 
@@ -112,6 +117,107 @@ void emptyNames()
     CHECK_THROWS_AS(reg::read(App, Section, L""), reg::Error, [](const reg::Error &e) { CHECK_EQ(e.number(), 5); });
 }
 
+// The settings store the program uses, over the same values.
+
+const std::u16string StoreApp = u"Pennaroc";
+const std::u16string StoreSection = u"Settings";
+const std::u16string StoreKey = u"DefaultFolder";
+
+std::wstring wide(const std::u16string &text) { return std::wstring(text.begin(), text.end()); }
+
+// Missing entries give the caller's default; an entry holding empty text,
+// or a value of the old program, is what is stored.
+void storeReads()
+{
+    struct Row {
+        const char *name;
+        std::function<void()> scene;
+        std::u16string expected;
+    };
+    const Row rows[] = {
+        {"no key", [] {}, u"(default)"},
+        {"no value in the key", [] { reg::write(App, Section, L"OtherKey", L"other"); }, u"(default)"},
+        {"a number, not a text", [] {
+             const DWORD number = 5;
+             RegSetKeyValueW(HKEY_CURRENT_USER, Path.c_str(), Key.c_str(), REG_DWORD, &number, sizeof number);
+         }, u"(default)"},
+        {"empty text", [] { reg::write(App, Section, Key, L""); }, u""},
+        {"the old program's value", [] { writeAsOldProgram(L"C:\\Attachments"); }, u"C:\\Attachments"},
+        {"beyond the BMP", [] { writeAsOldProgram(L"D:\\\u4e2d \U0001F600"); }, u"D:\\\u4e2d \U0001F600"},
+    };
+    settings::RegistrySettingsStore registry;
+    settings::SettingsStore &store = registry;
+    for (const Row &r : rows) {
+        std::printf("  %s\n", r.name);
+        removeAll();
+        r.scene();
+        CHECK_EQ(store.read(StoreApp, StoreSection, StoreKey, u"(default)"), r.expected);
+    }
+    removeAll();
+}
+
+// Written texts are stored as the old program stored them, unit for unit,
+// and read back unchanged by both.
+void storeWrites()
+{
+    const std::u16string texts[] = {
+        u"C:\\Documents and Settings\\Anne\\My Documents",
+        u"",
+        u"  blanks, commas; and = signs  ",
+        u"D:\\Pi\u00e8ces jointes\\\u4e2d\u6587 \U0001F600",
+        std::u16string(u"a") + char16_t(0xDC00) + u"b",
+    };
+    settings::RegistrySettingsStore registry;
+    settings::SettingsStore &store = registry;
+    removeAll();
+    for (const std::u16string &text : texts) {
+        store.write(StoreApp, StoreSection, StoreKey, text);
+        CHECK_EQ(store.read(StoreApp, StoreSection, StoreKey, u"(default)"), text);
+        CHECK(reg::read(App, Section, Key) == std::optional<std::wstring>(wide(text)));
+        const auto raw = rawValue();
+        CHECK_EQ(raw.first, DWORD(REG_SZ));
+        CHECK(raw.second == wide(text) + std::wstring(1, L'\0'));
+    }
+    removeAll();
+}
+
+// Failures come as host::Failure: 5 for an empty name, 75 when the
+// registry refuses, each with its description.
+void storeFailures()
+{
+    struct Row {
+        const char *name;
+        std::function<void(settings::SettingsStore &)> call;
+        std::int32_t number;
+        std::wstring text;
+    };
+    // Longer than the registry allows a key's name to be.
+    const std::u16string tooLong(300, u's');
+    const Row rows[] = {
+        {"read, no application", [](settings::SettingsStore &s) { s.read(u"", StoreSection, StoreKey, u""); },
+         host::Failure::InvalidCall, L"Invalid procedure call: the settings application name is empty"},
+        {"read, no section", [](settings::SettingsStore &s) { s.read(StoreApp, u"", StoreKey, u""); },
+         host::Failure::InvalidCall, L"Invalid procedure call: the settings section is empty"},
+        {"write, no key", [](settings::SettingsStore &s) { s.write(StoreApp, StoreSection, u"", u"x"); },
+         host::Failure::InvalidCall, L"Invalid procedure call: the settings key is empty"},
+        {"write refused", [&](settings::SettingsStore &s) { s.write(StoreApp, tooLong, StoreKey, u"x"); },
+         settings::SettingsStore::AccessFailure,
+         L"Path/File access error: the setting in HKEY_CURRENT_USER\\Software\\VB and VBA Program "
+         L"Settings\\Pennaroc\\sss"},
+    };
+    settings::RegistrySettingsStore store;
+    for (const Row &r : rows) {
+        std::printf("  %s\n", r.name);
+        CHECK_THROWS_AS(r.call(store), host::Failure, [&](const host::Failure &e) {
+            CHECK_EQ(e.number(), r.number);
+            const std::wstring said(e.description().begin(), e.description().end());
+            if (!CHECK(said.find(r.text) == 0))
+                std::printf("    description: %s\n", check::narrow(said).c_str());
+        });
+    }
+    removeAll();
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -124,5 +230,8 @@ int main(int argc, char **argv)
                           {"valueOfTheOldProgram", valueOfTheOldProgram},
                           {"neighboursAndOtherTypes", neighboursAndOtherTypes},
                           {"emptyNames", emptyNames},
+                          {"storeReads", storeReads},
+                          {"storeWrites", storeWrites},
+                          {"storeFailures", storeFailures},
                       });
 }

@@ -55,6 +55,16 @@ public:
     {
         control_->call(L"RaiseEvent", {Argument::int16(id), Argument::int32(argument)});
     }
+    // An event with one argument of another type: a text, a Boolean, or
+    // (with type, a VARTYPE) the argument changed to that type by the server.
+    void raiseEvent(std::int16_t id, const Argument &argument)
+    {
+        control_->call(L"RaiseEvent", {Argument::int16(id), argument});
+    }
+    void raiseEvent(std::int16_t id, const Argument &argument, VARTYPE type)
+    {
+        control_->call(L"RaiseEvent", {Argument::int16(id), argument, Argument::int16(static_cast<std::int16_t>(type))});
+    }
     // The calls the host objects received, one line each.
     std::vector<std::wstring> calls()
     {

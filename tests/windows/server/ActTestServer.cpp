@@ -380,12 +380,12 @@ private:
 
 struct EventJob {
     short id;
-    std::optional<LONG> argument;
+    VARIANT argument; // VT_EMPTY for none
 };
 
 DWORD WINAPI fireEvent(void *parameter)
 {
-    const EventJob *job = static_cast<EventJob *>(parameter);
+    EventJob *job = static_cast<EventJob *>(parameter);
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     std::vector<IDispatch *> sinks;
     {
@@ -399,27 +399,47 @@ DWORD WINAPI fireEvent(void *parameter)
         VARIANT arg;
         VariantInit(&arg);
         DISPPARAMS params = {nullptr, nullptr, 0, 0};
-        if (job->argument) {
-            arg.vt = VT_I4;
-            arg.lVal = *job->argument;
+        if (job->argument.vt != VT_EMPTY) {
+            VariantCopy(&arg, &job->argument);
             params.rgvarg = &arg;
             params.cArgs = 1;
         }
         sink->Invoke(job->id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+        VariantClear(&arg);
         sink->Release();
     }
+    VariantClear(&job->argument);
     delete job;
     CoUninitialize();
     return 0;
 }
 
 // Raises an event on a thread of its own, after the call that caused it has
-// been answered, as a host's notification comes.
-void raiseEvent(short id, std::optional<LONG> argument)
+// been answered, as a host's notification comes. The argument (none when
+// VT_EMPTY) is copied.
+void raiseEvent(short id, const VARIANT &argument)
 {
-    HANDLE thread = CreateThread(nullptr, 0, &fireEvent, new EventJob{id, argument}, 0, nullptr);
-    if (thread)
+    auto *job = new EventJob{id, {}};
+    VariantInit(&job->argument);
+    VariantCopyInd(&job->argument, const_cast<VARIANT *>(&argument));
+    HANDLE thread = CreateThread(nullptr, 0, &fireEvent, job, 0, nullptr);
+    if (thread) {
         CloseHandle(thread);
+    } else {
+        VariantClear(&job->argument);
+        delete job;
+    }
+}
+
+void raiseEvent(short id) { raiseEvent(id, VARIANT{}); }
+
+void raiseEvent(short id, LONG argument)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = VT_I4;
+    v.lVal = argument;
+    raiseEvent(id, v);
 }
 
 class ConnectionPoint : public Object, public IConnectionPoint {
@@ -745,7 +765,7 @@ protected:
             if (args.at(0).iVal != 150)
                 return raise(excep, L"command " + std::to_wstring(args.at(0).iVal) + L" is not known");
             state.databaseOpen = false;
-            raiseEvent(10, std::nullopt);
+            raiseEvent(10);
             return S_OK;
         default:
             return DISP_E_MEMBERNOTFOUND;
@@ -882,10 +902,22 @@ protected:
         case 9: // WriteBack(row, text): the next by-reference call hands these back
             state.writeBack = std::make_pair(args.number(0), args.string(1));
             return S_OK;
-        case 10: // RaiseEvent(id[, argument])
-            raiseEvent(static_cast<short>(args.number(0)),
-                       args.count() > 1 ? std::optional<LONG>(args.number(1)) : std::nullopt);
-            return S_OK;
+        case 10: { // RaiseEvent(id[, argument[, type]]): the argument as given, or changed to type
+            const auto id = static_cast<short>(args.number(0));
+            if (args.count() < 2) {
+                raiseEvent(id);
+                return S_OK;
+            }
+            VARIANT argument;
+            VariantInit(&argument);
+            HRESULT hr = args.count() > 2
+                             ? VariantChangeType(&argument, &args.at(1), 0, static_cast<VARTYPE>(args.number(2)))
+                             : VariantCopyInd(&argument, &args.at(1));
+            if (SUCCEEDED(hr))
+                raiseEvent(id, argument);
+            VariantClear(&argument);
+            return hr;
+        }
         case 11: { // Calls() -> one line per call
             std::wstring all;
             for (const std::wstring &c : state.calls)
