@@ -1,325 +1,238 @@
 #include "about/frmAbout.h"
-#include "platform/LinkLabel.h"
+#include "host/Text.h"
+#include "resources/ProductInfo.h"
+#include "tests/support/Check.h"
+#include "tests/support/RecordingFace.h"
 #include "tests/support/ScriptedPlatform.h"
 
-#include <QApplication>
-#include <QFrame>
-#include <QLabel>
-#include <QPushButton>
-#include <QScreen>
-#include <QtTest>
-
 #include <memory>
+#include <string>
+#include <vector>
 
-class TestFrmAbout : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void init();
-
-    void versionText_data();
-    void versionText();
-
-    void window();
-    void controls_data();
-    void controls();
-    void fontsAndSeparator();
-    void makerAndNoticeBetweenVersionAndSeparator();
-
-    void closes_data();
-    void closes();
-
-    void mailLinkStartsMessage();
-    void tabReachesTheAddress();
-    void addressByKeyboard_data();
-    void addressByKeyboard();
-    void onlyLeftClickOnAddressSendsMail_data();
-    void onlyLeftClickOnAddressSendsMail();
-    void failedMailLinkShowsNothing();
-
-private:
-    std::unique_ptr<frmAbout> open();
-
-    testsupport::ScriptedPlatform desktop_;
-};
+using testsupport::RecordingFace;
+using testsupport::ScriptedPlatform;
+using Lines = std::vector<std::u16string>;
 
 namespace {
 
-// A desktop with no mail program: every shell request fails.
-class NoMailProgram : public testsupport::ScriptedPlatform {
+std::string placeOf(const forms::Twips &t)
+{
+    return std::to_string(t.left) + "," + std::to_string(t.top) + " " + std::to_string(t.width) + "x"
+        + std::to_string(t.height);
+}
+
+// A face whose font needs half as much room again as the design's, as a
+// larger desktop font does.
+class WideControlPeer : public testsupport::RecordingControlPeer {
 public:
-    bool ShellExecute(QWidget *owner, const QString &operation, const QString &target, const QString &parameters,
-                      const QString &directory, int showCommand) override
+    using RecordingControlPeer::RecordingControlPeer;
+    int neededWidth() const override { return RecordingControlPeer::neededWidth() * 3 / 2; }
+};
+class WideFormPeer : public testsupport::RecordingFormPeer {
+public:
+    using RecordingFormPeer::RecordingFormPeer;
+    std::unique_ptr<forms::ControlPeer> createControl(forms::Control &control) override
     {
-        ScriptedPlatform::ShellExecute(owner, operation, target, parameters, directory, showCommand);
-        return false;
+        return std::make_unique<WideControlPeer>(*this, control);
+    }
+};
+class WideFace : public RecordingFace {
+public:
+    std::unique_ptr<forms::FormPeer> createForm(forms::Form &form, platform::WindowHandle owner) override
+    {
+        return std::make_unique<WideFormPeer>(*this, form, owner);
     }
 };
 
+// A window for the box to open over.
+constexpr forms::FormSpec OwnerLayout{"Form1", u"", 3000, 2000};
+
+struct Rig {
+    RecordingFace face;
+    ScriptedPlatform desktop;
+    forms::Form owner{OwnerLayout, face};
+    frmAbout box{face, desktop, owner.handle()};
+    forms::Control &control(const char *name) { return box.form().control(name); }
+    Lines life() const { return testsupport::only(face.told, {u"create", u"show", u"modal", u"hide", u"close"}); }
+};
+
+void versionText()
+{
+    struct Row {
+        int major, minor, revision;
+        std::u16string expected;
+    };
+    const Row rows[] = {
+        {1, 0, 0, u"Version 1.0.0"},         {1, 0, 12, u"Version 1.0.12"}, {10, 2, 305, u"Version 10.2.305"},
+        {0, 0, 0, u"Version 0.0.0"},         {1, 0, 65535, u"Version 1.0.65535"},
+    };
+    for (const Row &r : rows) {
+        check::Row row(text::utf8(r.expected));
+        CHECK_EQ(aboutVersionText(r.major, r.minor, r.revision), r.expected);
+    }
+}
+
+// The table and the texts loading gives it, as the face shows them.
+void layoutAndTexts()
+{
+    Rig rig;
+    forms::Form &form = rig.box.form();
+    CHECK(form.isLoaded());
+    CHECK(!form.isVisible());
+    CHECK_EQ(form.Caption(), std::u16string(u"Pennaroc"));
+    CHECK_EQ(form.width(), 5730);
+    CHECK_EQ(form.height(), 3285);
+    CHECK(form.icon() == forms::Icon::None);
+    CHECK_EQ(form.spec().flags, unsigned(forms::CentreOnScreen));
+    CHECK_EQ(std::string(form.spec().focus), std::string("cmdOK"));
+    CHECK_EQ(rig.face.peerOf(form).ownerId(), std::string("Form1"));
+
+    struct Row {
+        const char *name;
+        forms::Kind kind;
+        std::u16string caption;
+        forms::Twips place;
+        int tabIndex;
+        unsigned flags;
+        forms::Font font;
+    };
+    const forms::Font plain{};
+    const Row rows[] = {
+        {"lblTitle", forms::Kind::Label, u"Pennaroc", {1050, 240, 3885, 360}, -1, 0, {13.5, true, false}},
+        {"lblVersion", forms::Kind::Label, u"Version " + product::versionText(), {1050, 780, 3885, 225}, -1, 0, plain},
+        {"lblCopyright", forms::Kind::Label, u"\u00A9 2026 Veltrane", {1050, 1110, 3885, 225}, -1, 0, plain},
+        {"lblFreeware", forms::Kind::Label, u"This program is freeware.", {1050, 1380, 3885, 225}, -1, 0, plain},
+        {"Line1", forms::Kind::Line, u"", {53, 1800, 5631, 0}, -1, 0, plain},
+        // The one text the design is too narrow for, in any face: it grows.
+        {"lblProblem", forms::Kind::Label, u"Any problem, question or suggestion, please contact:",
+         {240, 2640, 4680, 255}, -1, 0, plain},
+        {"lblMail", forms::Kind::Link, u"support@veltrane.example", {240, 2880, 2415, 255}, 1, 0, {8.25, true, true}},
+        {"cmdOK", forms::Kind::Button, u"Close", {4485, 2040, 1095, 375}, 0, forms::Default, plain},
+    };
+    CHECK_EQ(form.controls().size(), std::size(rows));
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        const forms::Control &c = rig.control(r.name);
+        CHECK(c.kind() == r.kind);
+        CHECK(c.spec().container.empty());
+        CHECK_EQ(c.Caption(), r.caption);
+        CHECK_EQ(placeOf(c.place()), placeOf(r.place));
+        CHECK_EQ(c.spec().tabIndex, r.tabIndex);
+        CHECK_EQ(c.spec().flags, r.flags);
+        CHECK(c.spec().font == r.font);
+        CHECK(c.Enabled() && c.Visible());
+    }
+    // The maker's line and the notice stand between the version and the
+    // separator, aligned with the version.
+    int above = rig.control("lblVersion").place().top + rig.control("lblVersion").place().height;
+    for (const char *name : {"lblCopyright", "lblFreeware"}) {
+        const forms::Twips p = rig.control(name).place();
+        CHECK(p.top >= above);
+        CHECK(p.top + p.height <= rig.control("Line1").place().top);
+        CHECK_EQ(p.left, rig.control("lblVersion").place().left);
+        above = p.top + p.height;
+    }
+    CHECK_EQ(rig.face.mismatches(form), std::u16string());
+    CHECK(rig.desktop.messages.empty() && rig.desktop.shellRequests.empty());
+}
+
+// A label grows to the right as far as its text needs, but no nearer to the
+// window's right edge than 240 twips; one that fits keeps its design width.
+void labelsFitTheFace()
+{
+    WideFace face;
+    ScriptedPlatform desktop;
+    frmAbout box(face, desktop);
+    const struct {
+        const char *name;
+        int width;
+    } rows[] = {
+        {"lblTitle", 3885},   {"lblVersion", 3885},
+        {"lblCopyright", 3885}, {"lblFreeware", 3885},
+        {"lblProblem", 5250}, // needs 7020: stops at 5730 - 240 - 240
+        {"lblMail", 3564},    // needs 3564: takes it
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        const forms::Control &label = box.form().control(r.name);
+        CHECK_EQ(label.place().width, r.width);
+        CHECK(label.place().right() <= box.form().width() - 240);
+    }
+    CHECK_EQ(box.form().width(), 5730);
+    CHECK_EQ(placeOf(box.form().control("cmdOK").place()), std::string("4485,2040 1095x375"));
+    CHECK_EQ(face.mismatches(box.form()), std::u16string());
+}
+
+// Every way of closing the box closes it, and asks nothing of the desktop.
+void closing()
+{
+    const struct {
+        const char *name;
+        void (*act)(frmAbout &);
+    } rows[] = {
+        {"Close", [](frmAbout &b) { b.form().control("cmdOK").userClick(); }},
+        {"Enter", [](frmAbout &b) { b.form().userEnter(); }},
+        {"Escape", [](frmAbout &b) { b.form().userEscape(); }},
+        {"close box", [](frmAbout &b) { b.form().userClose(); }},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        bool visibleMeanwhile = false;
+        rig.face.whileModalOf["frmAbout"] = [&](forms::Form &form) {
+            visibleMeanwhile = form.isVisible();
+            r.act(rig.box);
+            CHECK(form.isUnloaded());
+        };
+        rig.box.showModal();
+        CHECK(visibleMeanwhile);
+        CHECK_EQ(rig.life(), (Lines{u"create Form1", u"create frmAbout over Form1", u"modal frmAbout",
+                                    u"close frmAbout"}));
+        CHECK(rig.desktop.shellRequests.empty());
+        CHECK(rig.desktop.messages.empty());
+    }
+}
+
+// The address asks the desktop to write a mail, on each click, and the box
+// stays open whatever the desktop answers; the line above it is no link.
+void mailLink()
+{
+    for (const bool answer : {true, false}) {
+        check::Row row(answer ? "a mail program" : "no mail program");
+        Rig rig;
+        rig.desktop.shellAnswer = answer;
+        rig.face.whileModalOf["frmAbout"] = [&](forms::Form &form) {
+            rig.control("lblProblem").userClick();
+            CHECK(rig.desktop.shellRequests.empty());
+            rig.control("lblMail").userClick();
+            CHECK(form.isVisible() && !form.isUnloaded());
+            rig.control("lblMail").userClick();
+            CHECK(form.isVisible() && !form.isUnloaded());
+        };
+        rig.box.showModal();
+        if (CHECK_EQ(rig.desktop.shellRequests.size(), std::size_t(2))) {
+            for (const ScriptedPlatform::Shell &shell : rig.desktop.shellRequests) {
+                CHECK_EQ(testsupport::linkRequestMismatch(shell, u"mailto:support@veltrane.example"),
+                         std::u16string());
+                CHECK(shell.owner == rig.box.form().handle());
+            }
+        }
+        CHECK(rig.desktop.messages.empty());
+        // The face's close box ended the show after the hook.
+        CHECK_EQ(rig.life().back(), std::u16string(u"close frmAbout"));
+    }
+}
+
 } // namespace
 
-void TestFrmAbout::init()
+int main(int argc, char **argv)
 {
-    desktop_ = testsupport::ScriptedPlatform();
-    desktop_.programFolder = QStringLiteral("/opt/pennaroc");
+    return check::run(argc, argv,
+                      {
+                          {"versionText", versionText},
+                          {"layoutAndTexts", layoutAndTexts},
+                          {"labelsFitTheFace", labelsFitTheFace},
+                          {"closing", closing},
+                          {"mailLink", mailLink},
+                      });
 }
-
-std::unique_ptr<frmAbout> TestFrmAbout::open()
-{
-    auto box = std::make_unique<frmAbout>(desktop_);
-    box->show();
-    QApplication::setActiveWindow(box.get());
-    if (!QTest::qWaitForWindowActive(box.get()))
-        qWarning("the About box did not become active");
-    return box;
-}
-
-void TestFrmAbout::versionText_data()
-{
-    QTest::addColumn<int>("major");
-    QTest::addColumn<int>("minor");
-    QTest::addColumn<int>("revision");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("this version") << 1 << 0 << 0 << "Version 1.0.0";
-    QTest::newRow("revision 12") << 1 << 0 << 12 << "Version 1.0.12";
-    QTest::newRow("no fill or leading zeros") << 10 << 2 << 305 << "Version 10.2.305";
-    QTest::newRow("all zero") << 0 << 0 << 0 << "Version 0.0.0";
-    QTest::newRow("large revision") << 1 << 0 << 65535 << "Version 1.0.65535";
-}
-
-void TestFrmAbout::versionText()
-{
-    QFETCH(int, major);
-    QFETCH(int, minor);
-    QFETCH(int, revision);
-    QFETCH(QString, expected);
-    QCOMPARE(aboutVersionText(major, minor, revision), expected);
-}
-
-void TestFrmAbout::window()
-{
-    frmAbout box(desktop_);
-    QCOMPARE(box.windowTitle(), QStringLiteral("Pennaroc"));
-    QCOMPARE(box.size(), QSize(382, 219));
-    QCOMPARE(box.minimumSize(), box.maximumSize());
-    const Qt::WindowFlags flags = box.windowFlags();
-    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
-    QVERIFY(!(flags & Qt::WindowContextHelpButtonHint));
-    QVERIFY(box.cmdOK->isDefault());
-    // Centred on the screen.
-    const QPoint centre = box.screen()->availableGeometry().center();
-    QVERIFY2(qAbs(box.geometry().center().x() - centre.x()) <= 1 && qAbs(box.geometry().center().y() - centre.y()) <= 1,
-             "not centred on the screen");
-}
-
-void TestFrmAbout::controls_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QRect>("geometry");
-    // Twips / 15, rounded.
-    QTest::newRow("lblTitle") << "lblTitle" << "Pennaroc" << QRect(70, 16, 259, 24);
-    QTest::newRow("lblVersion") << "lblVersion" << "Version 1.0.0" << QRect(70, 52, 259, 15);
-    QTest::newRow("lblProblem") << "lblProblem" << "Any problem, question or suggestion, please contact:"
-                                << QRect(16, 176, 257, 17);
-    QTest::newRow("lblMail") << "lblMail" << "support@veltrane.example" << QRect(16, 192, 161, 17);
-    QTest::newRow("cmdOK") << "cmdOK" << "Close" << QRect(299, 136, 73, 25);
-    QTest::newRow("lblCopyright") << "lblCopyright" << QString::fromUtf8("\xC2\xA9 2026 Veltrane") << QRect();
-    QTest::newRow("lblFreeware") << "lblFreeware" << "This program is freeware." << QRect();
-}
-
-void TestFrmAbout::controls()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QRect, geometry);
-    frmAbout box(desktop_);
-    auto *control = box.findChild<QWidget *>(name);
-    QVERIFY(control);
-    const bool isLabel = qobject_cast<QLabel *>(control) || qobject_cast<platform::LinkLabel *>(control);
-    if (geometry.isValid()) {
-        QCOMPARE(control->pos(), geometry.topLeft());
-        QCOMPARE(control->height(), geometry.height());
-        // A label may grow to the right to fit this desktop's font.
-        if (isLabel)
-            QVERIFY(control->width() >= geometry.width());
-        else
-            QCOMPARE(control->width(), geometry.width());
-    }
-    // No text is cut, and nothing reaches past the window's right edge.
-    const int needed = isLabel
-        ? control->sizeHint().width()
-        : control->fontMetrics().horizontalAdvance(text);
-    QVERIFY2(needed <= control->width(), qPrintable(QString::number(needed)));
-    QVERIFY(control->geometry().right() < box.width());
-    if (auto *button = qobject_cast<QPushButton *>(control))
-        QCOMPARE(button->text(), text);
-    else if (auto *link = qobject_cast<platform::LinkLabel *>(control))
-        QCOMPARE(link->text(), text);
-    else
-        QCOMPARE(qobject_cast<QLabel *>(control)->text(), text);
-}
-
-void TestFrmAbout::fontsAndSeparator()
-{
-    frmAbout box(desktop_);
-    QCOMPARE(box.lblTitle->font().pointSizeF(), 13.5);
-    QVERIFY(box.lblTitle->font().bold());
-    QVERIFY(!box.lblTitle->font().underline());
-    QCOMPARE(box.lblMail->font().pointSizeF(), 8.25);
-    QVERIFY(box.lblMail->font().bold());
-    QVERIFY(box.lblMail->font().underline());
-    QCOMPARE(box.lblMail->cursor().shape(), Qt::PointingHandCursor);
-
-    QCOMPARE(box.Line1->frameShape(), QFrame::HLine);
-    QCOMPARE(box.Line1->geometry(), QRect(4, 120, 375, 1));
-    QCOMPARE(box.Line1->palette().color(QPalette::WindowText), QColor(128, 128, 128));
-}
-
-void TestFrmAbout::makerAndNoticeBetweenVersionAndSeparator()
-{
-    frmAbout box(desktop_);
-    const int versionBottom = box.lblVersion->geometry().bottom();
-    int previousBottom = versionBottom;
-    for (QLabel *label : {box.lblCopyright, box.lblFreeware}) {
-        QVERIFY(label->geometry().top() > previousBottom);
-        QVERIFY(label->geometry().bottom() < box.Line1->geometry().top());
-        QCOMPARE(label->geometry().left(), box.lblVersion->geometry().left());
-        previousBottom = label->geometry().bottom();
-    }
-}
-
-void TestFrmAbout::closes_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("click on Close") << "click";
-    QTest::newRow("Enter") << "enter";
-    QTest::newRow("keypad Enter") << "keypad";
-    QTest::newRow("Escape") << "escape";
-    QTest::newRow("Space on Close") << "space";
-    QTest::newRow("close box") << "close";
-}
-
-void TestFrmAbout::closes()
-{
-    QFETCH(QString, how);
-    auto box = open();
-    QCOMPARE(QApplication::focusWidget(), box->cmdOK);
-    if (how == QLatin1String("click"))
-        QTest::mouseClick(box->cmdOK, Qt::LeftButton);
-    else if (how == QLatin1String("enter"))
-        QTest::keyClick(box->cmdOK, Qt::Key_Return);
-    else if (how == QLatin1String("keypad"))
-        QTest::keyClick(box->cmdOK, Qt::Key_Enter, Qt::KeypadModifier);
-    else if (how == QLatin1String("escape"))
-        QTest::keyClick(box->cmdOK, Qt::Key_Escape);
-    else if (how == QLatin1String("space"))
-        QTest::keyClick(box->cmdOK, Qt::Key_Space);
-    else
-        QVERIFY(box->close());
-    QVERIFY(!box->isVisible());
-    QVERIFY(desktop_.shellRequests.isEmpty());
-    QVERIFY(desktop_.messages.isEmpty());
-}
-
-void TestFrmAbout::mailLinkStartsMessage()
-{
-    auto box = open();
-    QTest::mouseClick(box->lblMail, Qt::LeftButton);
-    QCOMPARE(desktop_.shellRequests.size(), 1);
-    const QString mismatch =
-        testsupport::linkRequestMismatch(desktop_.shellRequests[0], QStringLiteral("mailto:support@veltrane.example"));
-    QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    QVERIFY(box->isVisible());
-    // A second click sends a second request.
-    QTest::mouseClick(box->lblMail, Qt::LeftButton);
-    QCOMPARE(desktop_.shellRequests.size(), 2);
-}
-
-void TestFrmAbout::tabReachesTheAddress()
-{
-    auto box = open();
-    // Close first, then the address; the other texts are no stops.
-    QCOMPARE(QApplication::focusWidget(), box->cmdOK);
-    QTest::keyClick(box->cmdOK, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), box->lblMail);
-    QTest::keyClick(box->lblMail, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), box->cmdOK);
-    QTest::keyClick(box->cmdOK, Qt::Key_Backtab);
-    QCOMPARE(QApplication::focusWidget(), box->lblMail);
-    for (QLabel *label : {box->lblTitle, box->lblVersion, box->lblCopyright, box->lblFreeware, box->lblProblem})
-        QCOMPARE(label->focusPolicy(), Qt::NoFocus);
-    QVERIFY(desktop_.shellRequests.isEmpty());
-    QVERIFY(box->isVisible());
-}
-
-void TestFrmAbout::addressByKeyboard_data()
-{
-    QTest::addColumn<int>("key");
-    QTest::addColumn<int>("modifiers");
-    QTest::addColumn<int>("requests");
-    QTest::addColumn<bool>("stays");
-    QTest::newRow("Return") << int(Qt::Key_Return) << int(Qt::NoModifier) << 1 << true;
-    QTest::newRow("keypad Enter") << int(Qt::Key_Enter) << int(Qt::KeypadModifier) << 1 << true;
-    QTest::newRow("Space") << int(Qt::Key_Space) << int(Qt::NoModifier) << 1 << true;
-    // Escape is still the box's own: it closes, sending nothing.
-    QTest::newRow("Escape") << int(Qt::Key_Escape) << int(Qt::NoModifier) << 0 << false;
-}
-
-void TestFrmAbout::addressByKeyboard()
-{
-    QFETCH(int, key);
-    QFETCH(int, modifiers);
-    QFETCH(int, requests);
-    QFETCH(bool, stays);
-    auto box = open();
-    QTest::keyClick(box->cmdOK, Qt::Key_Tab);
-    QCOMPARE(QApplication::focusWidget(), box->lblMail);
-    QSignalSpy closed(box.get(), &QDialog::finished);
-    QTest::keyClick(box->lblMail, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
-    // The same request as a click, and Enter is no press of Close.
-    QCOMPARE(desktop_.shellRequests.size(), requests);
-    if (requests) {
-        const QString mismatch = testsupport::linkRequestMismatch(desktop_.shellRequests[0],
-                                                                  QStringLiteral("mailto:support@veltrane.example"));
-        QVERIFY2(mismatch.isEmpty(), qPrintable(mismatch));
-    }
-    QCOMPARE(box->isVisible(), stays);
-    QCOMPARE(closed.size(), stays ? 0 : 1);
-    QVERIFY(desktop_.messages.isEmpty());
-}
-
-void TestFrmAbout::onlyLeftClickOnAddressSendsMail_data()
-{
-    QTest::addColumn<QString>("target");
-    QTest::addColumn<int>("button");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("left click on the address") << "lblMail" << int(Qt::LeftButton) << 1;
-    QTest::newRow("right click on the address") << "lblMail" << int(Qt::RightButton) << 0;
-    QTest::newRow("click on the line above") << "lblProblem" << int(Qt::LeftButton) << 0;
-}
-
-void TestFrmAbout::onlyLeftClickOnAddressSendsMail()
-{
-    QFETCH(QString, target);
-    QFETCH(int, button);
-    QFETCH(int, expected);
-    auto box = open();
-    QTest::mouseClick(box->findChild<QWidget *>(target), Qt::MouseButton(button));
-    QCOMPARE(desktop_.shellRequests.size(), expected);
-    QVERIFY(box->isVisible());
-}
-
-void TestFrmAbout::failedMailLinkShowsNothing()
-{
-    NoMailProgram noMail;
-    frmAbout box(noMail);
-    box.show();
-    QTest::mouseClick(box.lblMail, Qt::LeftButton);
-    QCOMPARE(noMail.shellRequests.size(), 1);
-    QVERIFY(noMail.messages.isEmpty());
-    QVERIFY(box.isVisible());
-}
-
-QTEST_MAIN(TestFrmAbout)
-#include "tst_frmAbout.moc"

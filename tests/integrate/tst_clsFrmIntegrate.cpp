@@ -1,987 +1,1008 @@
+#include "host/Text.h"
 #include "integrate/CommandRegistration.h"
 #include "integrate/IntegrateTexts.h"
 #include "integrate/clsFrmIntegrate.h"
 #include "platform/ErrorTrap.h"
 #include "platform/ProgramState.h"
+#include "tests/support/Check.h"
 #include "tests/support/FakeHost.h"
+#include "tests/support/RecordingFace.h"
 #include "tests/support/ScriptedPlatform.h"
 
-#include <QAccessible>
-#include <QGroupBox>
-#include <QPushButton>
-#include <QtTest>
-
+#include <algorithm>
+#include <array>
+#include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+using testsupport::FakeHost;
+using testsupport::RecordingFace;
+using testsupport::ScriptedPlatform;
+using Lines = std::vector<std::u16string>;
 
 namespace {
 
-const QString P = QStringLiteral("Pennaroc");
+const std::u16string P = u"Pennaroc";
+const std::u16string Create = u"CreateObject(ACTOLE.AUXCMDS)";
+const std::u16string Exists = u"AuxCommands.AuxCommandExists(Pennaroc)";
+const std::u16string Question = u"MsgBox(4,Pennaroc)";
+const std::u16string OkBox = u"MsgBox(0,Pennaroc)";
+const std::u16string MainUnload = u"Form1.Form_Unload";
+const std::u16string Injected = u"Injected failure";
 
-QString create() { return QStringLiteral("CreateObject(ACTOLE.AUXCMDS)"); }
-QString aux(const char *member, int view)
+std::u16string aux(const std::u16string &member, int view)
 {
-    return QStringLiteral("AuxCommands.%1(%2,Pennaroc)").arg(QLatin1String(member)).arg(view);
+    return u"AuxCommands." + member + u"(" + text::number(view) + u",Pennaroc)";
 }
-QString inToolbar(int v) { return aux("AuxCommandExistsInToolbar", v); }
-QString inMenu(int v) { return aux("AuxCommandExistsInToolsMenu", v); }
-QString exists() { return QStringLiteral("AuxCommands.AuxCommandExists(Pennaroc)"); }
-QString question() { return QStringLiteral("MsgBox(4,Pennaroc)"); }
-QString okBox() { return QStringLiteral("MsgBox(0,Pennaroc)"); }
-QString mainUnload() { return QStringLiteral("Form1.Form_Unload"); }
-QString reg(const QString &prefix = QStringLiteral("Click to launch "))
+std::u16string inToolbar(int view) { return aux(u"AuxCommandExistsInToolbar", view); }
+std::u16string inMenu(int view) { return aux(u"AuxCommandExistsInToolsMenu", view); }
+std::u16string addTb(int view) { return aux(u"AddAuxCommandToToolbar", view); }
+std::u16string remTb(int view) { return aux(u"RemoveAuxCommandFromToolbar", view); }
+std::u16string addMenu(int view) { return aux(u"AddAuxCommandToToolsMenu", view); }
+std::u16string remMenu(int view) { return aux(u"RemoveAuxCommandFromToolsMenu", view); }
+
+// The registration as the dialog makes it from where the program lies: the
+// program folder and executable the rig's desktop gives (see Rig).
+Lines registration(const std::u16string &prefix)
 {
-    const auto r = integrate::registrationValues(P, prefix, QStringLiteral("/opt/pennaroc"),
-                                                 QStringLiteral("Pennaroc"), integrate::nativePathForm());
-    return QStringLiteral("AuxCommands.AddAuxCommand(") + r.values().join(QLatin1Char(',')) + QLatin1Char(')');
+    if constexpr (integrate::nativePathForm() == integrate::PathForm::Windows)
+        return {P, u"C:\\Program Files\\Pennaroc\\Pennaroc.EXE", u"C:\\Program Files\\Pennaroc", P, prefix + P,
+                u"C:\\Program Files\\Pennaroc\\Pennaroc.ico", u"C:\\Program Files\\Pennaroc\\Pennaroc32.ico", u"1"};
+    else
+        return {P, u"/opt/pennaroc/Pennaroc", u"/opt/pennaroc", P, prefix + P, u"/opt/pennaroc/Pennaroc.ico",
+                u"/opt/pennaroc/Pennaroc32.ico", u"1"};
 }
+std::u16string reg(const std::u16string &prefix = u"Click to launch ")
+{
+    std::u16string call;
+    for (const std::u16string &value : registration(prefix))
+        call += (call.empty() ? u"AuxCommands.AddAuxCommand(" : u",") + value;
+    return call + u")";
+}
+
 // A load that finds the command nowhere.
-QStringList plainLoad()
+Lines plainLoad()
 {
-    QStringList calls{create()};
+    Lines calls{Create};
     for (int v = 1; v <= 6; ++v)
-        calls << inToolbar(v);
+        calls.push_back(inToolbar(v));
     for (int v = 1; v <= 6; ++v)
-        calls << inMenu(v);
+        calls.push_back(inMenu(v));
     return calls;
 }
+Lines operator+(Lines a, const Lines &b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
-// The dialog as the main window opens it, over a scripted host and desktop
-// that write into one journal.
+std::u16string report(std::int32_t number, const std::u16string &description, const std::u16string &procedure,
+                      int line, const std::u16string &contact)
+{
+    return u"Error " + text::number(number) + u": '" + description + u"'\rin frmIntegrate: Sub " + procedure
+        + u" - Line # " + text::number(line) + u"\r\r" + contact;
+}
+
+std::string placeOf(const forms::Twips &t)
+{
+    return std::to_string(t.left) + "," + std::to_string(t.top) + " " + std::to_string(t.width) + "x"
+        + std::to_string(t.height);
+}
+
+const Lines English = integrate::englishTexts();
+const Lines French = integrate::frenchTexts();
+
+constexpr forms::FormSpec OwnerLayout{"Form1", u"", 3000, 2000};
+
+// The dialog as the main window makes it, over a scripted host and desktop
+// that write into one journal; the main window's unload routine is
+// recorded there too.
 struct Rig {
-    QStringList journal;
-    testsupport::FakeHost host;
-    testsupport::ScriptedPlatform desktop;
-    struct MainUnload {
+    Lines journal;
+    RecordingFace face;
+    FakeHost host;
+    ScriptedPlatform desktop;
+    forms::Form owner{OwnerLayout, face};
+    struct MainUnloadSeen {
         bool dialogVisible;
         bool restartAct;
         bool auxHeld;
     };
-    QList<MainUnload> mainUnloads;
+    std::vector<MainUnloadSeen> mainUnloads;
     bool mainUnloadFails = false;
-    int finished = 0;
+    std::function<void()> duringMainUnload;
     std::unique_ptr<clsFrmIntegrate> dlg;
 
-    explicit Rig(qint16 language = 0)
+    explicit Rig(std::int16_t language = 0)
     {
         program::RestartAct = false;
         host.journal = &journal;
         desktop.journal = &journal;
-        dlg = std::make_unique<clsFrmIntegrate>(host, desktop, [this] {
-            journal << mainUnload();
-            mainUnloads << MainUnload{dlg->isVisible(), program::RestartAct, !dlg->AuxCommands().isNothing()};
-            if (mainUnloadFails)
-                throw host::Failure(440, QStringLiteral("Injected failure"));
-        });
-        QObject::connect(dlg.get(), &QDialog::finished, [this] { ++finished; });
+        if constexpr (integrate::nativePathForm() == integrate::PathForm::Windows) {
+            desktop.programFolder = u"C:\\Program Files\\Pennaroc";
+            desktop.executableName = u"Pennaroc.exe";
+        }
+        dlg = std::make_unique<clsFrmIntegrate>(
+            face, host, desktop,
+            [this] {
+                journal.push_back(MainUnload);
+                mainUnloads.push_back({dlg->form().isVisible(), program::RestartAct, !dlg->AuxCommands().isNothing()});
+                if (duringMainUnload)
+                    duringMainUnload();
+                if (mainUnloadFails)
+                    throw host::Failure(440, Injected);
+            },
+            owner.handle());
         dlg->setLanguage(language);
         dlg->setAppName(P);
         dlg->setContactScreen(true);
-        QPixmap picture(16, 16);
-        picture.fill(Qt::darkCyan);
-        dlg->setIntegrateIcon(QIcon(picture));
+        dlg->setIntegrateIcon(forms::Icon::Program);
     }
-    ~Rig() { program::RestartAct = false; }
-
-    void open() { dlg->show(); }
-    void clickLabel(int i) { QTest::mouseClick(dlg->lblScreen(i), Qt::LeftButton); }
-    void clickClose() { QTest::mouseClick(dlg->cmdOK(), Qt::LeftButton); }
-    QList<testsupport::ScriptedPlatform::Message> reports() const
+    ~Rig()
     {
-        QList<testsupport::ScriptedPlatform::Message> found;
+        dlg.reset();
+        program::RestartAct = false;
+    }
+
+    forms::Form &form() const { return dlg->form(); }
+    void open() { form().show(); }
+    void clickLabel(int i) const { dlg->lblScreen(i).userClick(); }
+    void clickClose() const { form().control("cmdOK").userClick(); }
+    // Answers Yes to the restart question, whenever it comes.
+    void answerYes()
+    {
+        desktop.whileMsgBoxOpen = [this](const ScriptedPlatform::Message &m) {
+            if (m.style == platform::vbYesNo)
+                desktop.msgBoxAnswers.push_back(platform::vbYes);
+        };
+    }
+    std::vector<ScriptedPlatform::Message> reports() const
+    {
+        std::vector<ScriptedPlatform::Message> found;
         for (const auto &m : desktop.messages)
-            if (m.text.startsWith(QStringLiteral("Error ")))
-                found << m;
+            if (m.text.rfind(u"Error ", 0) == 0)
+                found.push_back(m);
         return found;
     }
-    // The journal from the given entry on.
-    QStringList since(qsizetype from) const { return journal.mid(from); }
+    Lines since(std::size_t from) const { return Lines(journal.begin() + std::ptrdiff_t(from), journal.end()); }
+    // The window's life as the face saw it.
+    Lines life() const { return testsupport::only(face.told, {u"show", u"modal", u"hide", u"close", u"stuck"}); }
 };
 
-const QStringList languageColumn[3] = {integrate::englishTexts(), integrate::frenchTexts(),
-                                       QStringList(integrate::TextCount, QString())};
+// --- texts, layout and fitting -------------------------------------------------
 
-} // namespace
+// Every text of each language, where the dialog shows it, and the names the
+// boxes give screen readers (the view, then the place).
+void texts()
+{
+    const Lines none(17);
+    const struct {
+        const char *name;
+        std::int16_t language;
+        Lines expected;
+        std::array<std::u16string, 2> places;
+    } rows[] = {
+        {"0 English",
+         0,
+         {u"Please contact support@veltrane.example with this error message.", u"Click to launch ",
+          u"You need to re-start ACT! for the changes to take effect!", u"Do you want to re-start it now?",
+          u"Can't add icon or menu item automatically. You will need to proceed manually.", u"Integrate with ACT!",
+          u"Contacts", u"Contact List", u"Groups", u"Task List", u"Calendars", u"E-mail",
+          u"Toolbar Button added to the following Views :", u"Menu Item added to the following Views :", u"&Close",
+          u"&Cancel", u"You will need to re-start ACT! to see the changes."},
+         {u", Toolbar Button", u", Tools Menu Item"}},
+        {"1 French",
+         1,
+         {u"S.V.P. contactez support@veltrane.example avec ce message.", u"Cliquez pour lancer ",
+          u"Vous devez redémarrer ACT! pour que les changements soient pris en compte!",
+          u"Voulez-vous redémarrez ACT! maintenant?",
+          u"Impossible d'ajouter l'icône ou l'entrée du menu. Vous devrez le faire manuellement.",
+          u"Intégration à ACT!", u"Contacts", u"Liste des contacts", u"Groupes", u"Liste des tâches", u"Agendas",
+          u"E-mail", u"Bouton ajouté à la barre d'outils des écrans suivants : ",
+          u"Entrée ajoutée au menu Outils des écrans suivants :", u"&Fermer", u"&Annuler",
+          u"Vous devrez redémarrer ACT! pour que les changements soient pris en compte."},
+         {u", Bouton de la barre d'outils", u", Entrée du menu Outils"}},
+        {"2 none", 2, none, {}},
+        {"-1 none", -1, none, {}},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig(r.language);
+        rig.open();
+        const clsFrmIntegrate &d = *rig.dlg;
+        CHECK_EQ(d.Language(), r.language);
+        CHECK_EQ(d.Texts(), r.expected);
+        CHECK_EQ(rig.form().Caption(), r.expected[5]);
+        CHECK_EQ(d.Frame1(0).Caption(), r.expected[12]);
+        CHECK_EQ(d.Frame1(1).Caption(), r.expected[13]);
+        Lines names;
+        for (int i = 0; i < 12; ++i) {
+            CHECK_EQ(d.lblScreen(i).Caption(), r.expected[6 + i % 6]);
+            CHECK_EQ(d.chkScreen(i).Caption(), std::u16string()); // the box shows no text of its own
+            const std::u16string &view = r.expected[6 + i % 6];
+            CHECK_EQ(d.chkScreen(i).accessibleName(), view.empty() ? view : view + r.places[i / 6]);
+            names.push_back(d.chkScreen(i).accessibleName());
+        }
+        if (r.language == 0 || r.language == 1) {
+            std::sort(names.begin(), names.end());
+            CHECK(std::adjacent_find(names.begin(), names.end()) == names.end()); // twelve different names
+        }
+        CHECK_EQ(rig.form().control("cmdOK").Caption(), r.expected[14]);
+        CHECK_EQ(rig.form().control("cmdCancel").Caption(), r.expected[15]);
+        CHECK_EQ(rig.form().control("lblRestart").Caption(), r.expected[16]);
+        CHECK(rig.form().icon() == forms::Icon::Program);
+        CHECK(rig.desktop.messages.empty());
+        CHECK_EQ(rig.face.mismatches(rig.form()), std::u16string());
+    }
+}
 
-class TestClsFrmIntegrate : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void texts_data();
-    void texts();
-    void designStateWhenAuxCommandsCannotBeCreated();
-    void layout();
-    void textsFit_data();
-    void textsFit();
-    void accessibleNames_data();
-    void accessibleNames();
-    void tabOrder();
-    void enabledStates_data();
-    void enabledStates();
-    void loadReadsBoxesFromHost();
-    void labelToggles_data();
-    void labelToggles();
-    void boxClicks();
-    void boxRequests_data();
-    void boxRequests();
-    void registersBeforePlacing();
-    void closeFlows_data();
-    void closeFlows();
-    void waysOfClosing_data();
-    void waysOfClosing();
-    void restartFromModalLoop();
-    void restartRoutineMayDestroyTheDialog();
-    void badExistenceAnswer_data();
-    void badExistenceAnswer();
-    void faultSweep_data();
-    void faultSweep();
-    void failedRegistrationThenFailedPlaceGiveTwoReports_data();
-    void failedRegistrationThenFailedPlaceGiveTwoReports();
-    void messageBoxFailures_data();
-    void messageBoxFailures();
+// The table: places in twips within each container, Tab order (the toolbar
+// boxes left to right, the Tools-menu boxes back from the last, then Close
+// and Cancel), the keys' buttons, and the labels that report clicks.
+void layout()
+{
+    Rig rig;
+    const forms::Form &form = rig.form();
+    CHECK_EQ(form.width(), 7020);
+    CHECK_EQ(form.height(), 3240);
+    CHECK_EQ(form.spec().flags, unsigned(forms::NoFormFlags)); // over its owner
+    CHECK_EQ(rig.face.peerOf(form).ownerId(), std::string("Form1"));
+    CHECK_EQ(form.controls().size(), std::size_t(29));
+    const struct {
+        forms::Twips box, label;
+        int tab;
+    } pairs[12] = {
+        {{210, 345, 255, 255}, {495, 375, 1200, 270}, 0},  {{1815, 345, 255, 255}, {2100, 375, 1470, 270}, 1},
+        {{3600, 315, 255, 255}, {3870, 345, 1005, 270}, 2}, {{210, 690, 255, 255}, {495, 720, 1320, 270}, 3},
+        {{1815, 690, 255, 255}, {2100, 720, 1470, 270}, 4}, {{3600, 660, 255, 255}, {3870, 690, 1020, 270}, 5},
+        {{210, 345, 220, 255}, {495, 375, 930, 270}, 11},   {{1815, 345, 255, 255}, {2100, 375, 1500, 270}, 10},
+        {{3630, 345, 255, 255}, {3900, 375, 930, 270}, 9},  {{210, 690, 255, 255}, {495, 720, 1320, 270}, 8},
+        {{1815, 690, 255, 255}, {2100, 720, 1515, 270}, 7}, {{3630, 690, 255, 255}, {3900, 720, 930, 270}, 6},
+    };
+    for (int i = 0; i < 12; ++i) {
+        check::Row row("pair " + std::to_string(i));
+        const forms::Control &box = rig.dlg->chkScreen(i);
+        const forms::Control &label = rig.dlg->lblScreen(i);
+        const std::string frame = "Frame1_" + std::to_string(i / 6);
+        CHECK(box.kind() == forms::Kind::Check && label.kind() == forms::Kind::Label);
+        CHECK_EQ(std::string(box.spec().container), frame);
+        CHECK_EQ(std::string(label.spec().container), frame);
+        CHECK_EQ(placeOf(box.place()), placeOf(pairs[i].box));
+        CHECK_EQ(placeOf(label.place()), placeOf(pairs[i].label));
+        CHECK_EQ(box.spec().tabIndex, pairs[i].tab);
+        CHECK_EQ(label.spec().tabIndex, -1);
+        CHECK_EQ(box.spec().flags, unsigned(forms::Tristate));
+        CHECK_EQ(label.spec().flags, unsigned(forms::ClickReported));
+    }
+    const struct {
+        const char *id;
+        forms::Kind kind;
+        forms::Twips place;
+        int tab;
+        unsigned flags;
+    } others[] = {
+        {"Frame1_0", forms::Kind::Frame, {315, 240, 5115, 1185}, -1, 0},
+        {"Frame1_1", forms::Kind::Frame, {315, 1575, 5130, 1185}, -1, 0},
+        {"lblRestart", forms::Kind::Label, {495, 2850, 5670, 315}, -1, 0},
+        {"cmdOK", forms::Kind::Button, {5820, 360, 1000, 325}, 12, forms::Default},
+        {"cmdCancel", forms::Kind::Button, {5820, 840, 1000, 325}, 13, forms::Cancel},
+    };
+    for (const auto &o : others) {
+        check::Row row(o.id);
+        const forms::Control *c = form.find(o.id);
+        if (!CHECK(c))
+            continue;
+        CHECK(c->kind() == o.kind);
+        CHECK(c->spec().container.empty());
+        CHECK_EQ(placeOf(c->place()), placeOf(o.place));
+        CHECK_EQ(c->spec().tabIndex, o.tab);
+        CHECK_EQ(c->spec().flags, o.flags);
+    }
+    for (const auto &c : form.controls())
+        CHECK(c->spec().font == forms::Font{});
+}
+
+// A face whose font needs half as much room again as the design's.
+class WideControlPeer : public testsupport::RecordingControlPeer {
+public:
+    using RecordingControlPeer::RecordingControlPeer;
+    int neededWidth() const override { return RecordingControlPeer::neededWidth() * 3 / 2; }
+};
+class WideFormPeer : public testsupport::RecordingFormPeer {
+public:
+    using RecordingFormPeer::RecordingFormPeer;
+    std::unique_ptr<forms::ControlPeer> createControl(forms::Control &control) override
+    {
+        return std::make_unique<WideControlPeer>(*this, control);
+    }
+};
+class WideFace : public RecordingFace {
+public:
+    std::unique_ptr<forms::FormPeer> createForm(forms::Form &form, platform::WindowHandle owner) override
+    {
+        return std::make_unique<WideFormPeer>(*this, form, owner);
+    }
 };
 
-void TestClsFrmIntegrate::texts_data()
+bool overlap(const forms::Twips &a, const forms::Twips &b)
 {
-    QTest::addColumn<int>("language");
-    QTest::addColumn<QStringList>("expected");
-    QTest::newRow("0 English") << 0
-        << QStringList{"Please contact support@veltrane.example with this error message.", "Click to launch ",
-                       "You need to re-start ACT! for the changes to take effect!", "Do you want to re-start it now?",
-                       "Can't add icon or menu item automatically. You will need to proceed manually.",
-                       "Integrate with ACT!", "Contacts", "Contact List", "Groups", "Task List", "Calendars",
-                       "E-mail", "Toolbar Button added to the following Views :",
-                       "Menu Item added to the following Views :", "&Close", "&Cancel",
-                       "You will need to re-start ACT! to see the changes."};
-    QTest::newRow("1 French") << 1
-        << QStringList{"S.V.P. contactez support@veltrane.example avec ce message.", "Cliquez pour lancer ",
-                       "Vous devez redémarrer ACT! pour que les changements soient pris en compte!",
-                       "Voulez-vous redémarrez ACT! maintenant?",
-                       "Impossible d'ajouter l'icône ou l'entrée du menu. Vous devrez le faire manuellement.",
-                       "Intégration à ACT!", "Contacts", "Liste des contacts", "Groupes", "Liste des tâches",
-                       "Agendas", "E-mail", "Bouton ajouté à la barre d'outils des écrans suivants : ",
-                       "Entrée ajoutée au menu Outils des écrans suivants :", "&Fermer", "&Annuler",
-                       "Vous devrez redémarrer ACT! pour que les changements soient pris en compte."};
-    QTest::newRow("2 none") << 2 << QStringList(17, QString());
-    QTest::newRow("-1 none") << -1 << QStringList(17, QString());
+    return a.left < b.right() && b.left < a.right() && a.top < b.top + b.height && b.top < a.top + a.height;
 }
 
-void TestClsFrmIntegrate::texts()
+// Every text whole in its control, nothing overlapping, everything inside
+// what holds it, each box before its label on its row; wider, never taller.
+void checkFitted(clsFrmIntegrate &d)
 {
-    QFETCH(int, language);
-    QFETCH(QStringList, expected);
-    Rig rig(static_cast<qint16>(language));
-    rig.open();
-    const auto &d = *rig.dlg;
-    QCOMPARE(d.Texts(), expected);
-    QCOMPARE(d.windowTitle(), expected[5]);
-    QCOMPARE(d.Frame1(0)->title(), expected[12]);
-    QCOMPARE(d.Frame1(1)->title(), expected[13]);
-    for (int i = 0; i < 12; ++i)
-        QCOMPARE(d.lblScreen(i)->text(), expected[6 + i % 6]);
-    QCOMPARE(d.cmdOK()->text(), expected[14]);
-    QCOMPARE(d.cmdCancel()->text(), expected[15]);
-    QCOMPARE(d.lblRestart()->text(), expected[16]);
-    QVERIFY(rig.desktop.messages.isEmpty());
-}
-
-void TestClsFrmIntegrate::designStateWhenAuxCommandsCannotBeCreated()
-{
-    // French: the report ends with the French contact line, while the
-    // captions stay the English design ones.
-    const int language = 1;
-    Rig rig(language);
-    rig.host.canCreateObjects = false;
-    rig.open();
-    const QString contact = languageColumn[language][0];
-    QCOMPARE(rig.journal, QStringList({create(), okBox()}));
-    QCOMPARE(rig.desktop.messages[0].text,
-             "Error 429: 'ActiveX component can't create object'\rin frmIntegrate: Sub Form_Load - Line # 13980\r\r"
-                 + contact);
-    QCOMPARE(rig.desktop.messages[0].title, P);
-    const QStringList en = integrate::englishTexts();
-    QCOMPARE(rig.dlg->windowTitle(), en[5]);
-    QCOMPARE(rig.dlg->Frame1(1)->title(), en[13]);
-    QCOMPARE(rig.dlg->lblScreen(7)->text(), en[7]);
-    QCOMPARE(rig.dlg->cmdOK()->text(), en[14]);
-    for (int i = 0; i < 12; ++i) {
-        QVERIFY(rig.dlg->chkScreen(i)->isEnabled());
-        QCOMPARE(rig.dlg->chkScreenValue(i), qint16(0));
-    }
-    QVERIFY(rig.dlg->windowIcon().cacheKey() != rig.dlg->IntegrateIcon().cacheKey());
-    QVERIFY(rig.dlg->isVisible());
-
-    // Any box change now fails in its click handling, which still marks the change.
-    rig.clickLabel(4);
-    QCOMPARE(rig.dlg->chkScreenValue(4), qint16(1));
-    QCOMPARE(rig.desktop.messages.size(), 2);
-    QCOMPARE(rig.desktop.messages[1].text,
-             "Error 91: 'Object variable or With block variable not set'\r"
-             "in frmIntegrate: Sub chkScreen_Click - Line # 15020\r\r" + contact);
-    QVERIFY(rig.dlg->ScreensChanged());
-}
-
-void TestClsFrmIntegrate::layout()
-{
-    QWidget owner;
-    owner.setGeometry(120, 90, 560, 420); // well inside the 800 x 600 offscreen screen
-    owner.show();
-    testsupport::FakeHost host;
-    testsupport::ScriptedPlatform desktop;
-    clsFrmIntegrate d(host, desktop, [] {}, &owner);
-    d.show();
-    QCOMPARE(d.size(), QSize(468, 216));
-    QCOMPARE(d.minimumSize(), d.maximumSize());
-    QVERIFY(!(d.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    QVERIFY(qAbs(d.geometry().center().x() - owner.geometry().center().x()) <= 1);
-    QVERIFY(qAbs(d.geometry().center().y() - owner.geometry().center().y()) <= 1);
-    QVERIFY(d.cmdOK()->isDefault());
-
-    QCOMPARE(d.Frame1(0)->geometry(), QRect(21, 16, 341, 79));
-    QCOMPARE(d.Frame1(1)->geometry(), QRect(21, 105, 342, 79));
-    QCOMPARE(d.lblRestart()->geometry(), QRect(33, 190, 378, 21));
-    QCOMPARE(d.cmdOK()->geometry(), QRect(388, 24, 67, 22));
-    QCOMPARE(d.cmdCancel()->geometry(), QRect(388, 56, 67, 22));
-    // Box left, top, width; label left, top, width (px, inside the frame).
-    const int places[12][6] = {{14, 23, 17, 33, 25, 80},  {121, 23, 17, 140, 25, 98}, {240, 21, 17, 258, 23, 67},
-                               {14, 46, 17, 33, 48, 88},  {121, 46, 17, 140, 48, 98}, {240, 44, 17, 258, 46, 68},
-                               {14, 23, 15, 33, 25, 62},  {121, 23, 17, 140, 25, 100}, {242, 23, 17, 260, 25, 62},
-                               {14, 46, 17, 33, 48, 88},  {121, 46, 17, 140, 48, 101}, {242, 46, 17, 260, 48, 62}};
-    for (int i = 0; i < 12; ++i) {
-        const auto &p = places[i];
-        QCOMPARE(d.chkScreen(i)->parentWidget(), d.Frame1(i / 6));
-        QCOMPARE(d.lblScreen(i)->parentWidget(), d.Frame1(i / 6));
-        QCOMPARE(d.chkScreen(i)->geometry(), QRect(p[0], p[1], p[2], 17));
-        QCOMPARE(d.lblScreen(i)->geometry(), QRect(p[3], p[4], p[5], 18));
-        QVERIFY(d.chkScreen(i)->text().isEmpty());
-        QCOMPARE(d.lblScreen(i)->focusPolicy(), Qt::NoFocus);
-    }
-}
-
-void TestClsFrmIntegrate::textsFit_data()
-{
-    QTest::addColumn<int>("language");
-    QTest::addColumn<int>("points"); // of a wider face than the windows' own, or 0
-    QTest::newRow("English") << 0 << 0;
-    QTest::newRow("French") << 1 << 0;
-    // The desktop's usual face, in which the French captions were cut.
-    QTest::newRow("English in a wide face") << 0 << 9;
-    QTest::newRow("French in a wide face") << 1 << 9;
-    QTest::newRow("French in a wider face") << 1 << 10;
-}
-
-void TestClsFrmIntegrate::textsFit()
-{
-    QFETCH(int, language);
-    QFETCH(int, points);
-    QWidget owner;
-    owner.setGeometry(40, 90, 720, 420);
-    owner.show();
-    testsupport::FakeHost host;
-    testsupport::ScriptedPlatform desktop;
-    clsFrmIntegrate d(host, desktop, [] {}, &owner);
-    d.setLanguage(static_cast<qint16>(language));
-    if (points)
-        d.setFont(QFont(QStringLiteral("DejaVu Sans"), points));
-    d.show();
-    QCOMPARE(d.lblScreen(7)->text(), languageColumn[language][7]);
-
-    // Every text is whole in its control.
-    QList<QLabel *> labels{d.lblRestart()};
-    for (int i = 0; i < 12; ++i)
-        labels << d.lblScreen(i);
-    for (QLabel *label : labels) {
-        const QString what = label->objectName() + QStringLiteral(": ") + label->text();
-        QVERIFY2(label->fontMetrics().horizontalAdvance(label->text()) <= label->width(), qPrintable(what));
-        QVERIFY2(label->sizeHint().width() <= label->width(), qPrintable(what));
-        QVERIFY2(label->sizeHint().height() <= label->height(), qPrintable(what));
-    }
-    for (int f = 0; f < 2; ++f)
-        QVERIFY2(d.Frame1(f)->minimumSizeHint().width() <= d.Frame1(f)->width(), qPrintable(d.Frame1(f)->title()));
-    for (QPushButton *button : {d.cmdOK(), d.cmdCancel()})
-        QVERIFY(button->fontMetrics().horizontalAdvance(QString(button->text()).remove(u'&')) < button->width() - 8);
-
-    // Nothing overlaps, and every control is inside what holds it.
-    for (QWidget *parent : {static_cast<QWidget *>(&d), static_cast<QWidget *>(d.Frame1(0)),
-                            static_cast<QWidget *>(d.Frame1(1))}) {
-        const QList<QWidget *> children = parent->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
-        QVERIFY(children.size() >= 5);
-        for (qsizetype a = 0; a < children.size(); ++a) {
-            const QString name = children[a]->objectName();
-            QVERIFY2(parent->rect().contains(children[a]->geometry()), qPrintable(name));
-            for (qsizetype b = a + 1; b < children.size(); ++b) {
-                QVERIFY2(!children[a]->geometry().intersects(children[b]->geometry()),
-                         qPrintable(name + QStringLiteral(" and ") + children[b]->objectName()));
-            }
+    const forms::Form &form = d.form();
+    const std::string outer = check::currentRow();
+    for (const auto &c : form.controls()) {
+        check::Row row(outer + ", " + std::string(c->spec().id));
+        if (c->kind() == forms::Kind::Label || c->kind() == forms::Kind::Frame)
+            CHECK(c->place().width >= c->neededWidth());
+        CHECK_EQ(c->place().top, c->spec().place.top);
+        CHECK_EQ(c->place().height, c->spec().place.height);
+        const forms::Control *parent = c->spec().container.empty() ? nullptr : form.find(c->spec().container);
+        CHECK(c->place().right() <= (parent ? parent->place().width : form.width()));
+        CHECK(c->place().top + c->place().height <= (parent ? parent->place().height : form.height()));
+        for (const auto &other : form.controls()) {
+            if (other.get() != c.get() && other->spec().container == c->spec().container
+                && overlap(c->place(), other->place()))
+                CHECK_EQ(std::string(other->spec().id), std::string("nothing overlapping"));
         }
     }
-    // Each box still stands before its label, on its row.
-    for (int i = 0; i < 12; ++i) {
-        QVERIFY(d.chkScreen(i)->geometry().right() < d.lblScreen(i)->geometry().left());
-        QVERIFY(qAbs(d.chkScreen(i)->geometry().center().y() - d.lblScreen(i)->geometry().center().y()) <= 3);
-    }
-
-    // The dialog may grow wider, never taller, and stays fixed and centred
-    // on its owner.
-    QVERIFY(d.width() >= 468);
-    QCOMPARE(d.height(), 216);
-    QCOMPARE(d.minimumSize(), d.maximumSize());
-    QVERIFY(qAbs(d.geometry().center().x() - owner.geometry().center().x()) <= 1);
-    QVERIFY(qAbs(d.geometry().center().y() - owner.geometry().center().y()) <= 1);
-    if (!points) {
-        // In the windows' own face the design holds the English texts as
-        // they are, and the French ones with the restart hint widened.
-        QCOMPARE(d.size(), QSize(468, 216));
-        if (language == 0)
-            QCOMPARE(d.lblRestart()->geometry(), QRect(33, 190, 378, 21));
-        else
-            QVERIFY(d.lblRestart()->width() > 378);
-    }
-}
-
-void TestClsFrmIntegrate::accessibleNames_data()
-{
-    QTest::addColumn<int>("language");
-    QTest::addColumn<bool>("reachesAct");
-    QTest::addColumn<QStringList>("names"); // of chkScreen(0) to (11)
-    const QStringList en{"Contacts", "Contact List", "Groups", "Task List", "Calendars", "E-mail"};
-    const QStringList fr{"Contacts", "Liste des contacts", "Groupes", "Liste des tâches", "Agendas", "E-mail"};
-    QStringList english, french;
-    for (const QString &view : en)
-        english << view + QStringLiteral(", Toolbar Button");
-    for (const QString &view : en)
-        english << view + QStringLiteral(", Tools Menu Item");
-    for (const QString &view : fr)
-        french << view + QStringLiteral(", Bouton de la barre d'outils");
-    for (const QString &view : fr)
-        french << view + QStringLiteral(", Entrée du menu Outils");
-    QTest::newRow("English") << 0 << true << english;
-    QTest::newRow("French") << 1 << true << french;
-    QTest::newRow("no language") << 5 << true << QStringList(12, QString());
-    // Loading stops before the captions: the boxes are named as their
-    // labels read, in the English of the design.
-    QTest::newRow("French, ACT! out of reach") << 1 << false << english;
-}
-
-void TestClsFrmIntegrate::accessibleNames()
-{
-    QFETCH(int, language);
-    QFETCH(bool, reachesAct);
-    QFETCH(QStringList, names);
-    Rig rig(static_cast<qint16>(language));
-    rig.host.canCreateObjects = reachesAct;
-    rig.open();
-    QStringList seen;
-    for (int i = 0; i < 12; ++i) {
-        QAccessibleInterface *box = QAccessible::queryAccessibleInterface(rig.dlg->chkScreen(i));
-        QVERIFY(box);
-        QCOMPARE(box->role(), QAccessible::CheckBox);
-        seen << box->text(QAccessible::Name);
-        // What a sighted user reads does not change: the box shows no text,
-        // its label the view's name.
-        QVERIFY(rig.dlg->chkScreen(i)->text().isEmpty());
-        const QString viewName = reachesAct ? languageColumn[language == 1 ? 1 : (language == 0 ? 0 : 2)][6 + i % 6]
-                                            : integrate::englishTexts()[6 + i % 6];
-        QCOMPARE(rig.dlg->lblScreen(i)->text(), viewName);
-    }
-    QCOMPARE(seen, names);
-    if (!names.first().isEmpty())
-        QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), 12);
-}
-
-void TestClsFrmIntegrate::tabOrder()
-{
-    Rig rig;
-    for (auto set : {&clsFrmIntegrate::setContactListScreen, &clsFrmIntegrate::setGroupScreen,
-                     &clsFrmIntegrate::setTaskListScreen, &clsFrmIntegrate::setCalendarsScreen,
-                     &clsFrmIntegrate::setEmailScreen})
-        (rig.dlg.get()->*set)(true);
-    rig.open();
-    rig.dlg->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(rig.dlg.get()));
-    QList<QWidget *> expected;
-    for (int i : {0, 1, 2, 3, 4, 5, 11, 10, 9, 8, 7, 6})
-        expected << rig.dlg->chkScreen(i);
-    expected << rig.dlg->cmdOK() << rig.dlg->cmdCancel() << rig.dlg->chkScreen(0);
-    QCOMPARE(QApplication::focusWidget(), expected[0]);
-    for (qsizetype k = 1; k < expected.size(); ++k) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), expected[k]);
-    }
-    QVERIFY(rig.journal == plainLoad()); // moving the focus changes nothing
-}
-
-void TestClsFrmIntegrate::enabledStates_data()
-{
-    QTest::addColumn<QList<bool>>("screens");
-    QTest::newRow("as the main window opens it") << QList<bool>{true, false, false, false, false, false};
-    QTest::newRow("all") << QList<bool>{true, true, true, true, true, true};
-    QTest::newRow("none") << QList<bool>{false, false, false, false, false, false};
-    QTest::newRow("groups and e-mail") << QList<bool>{false, false, true, false, false, true};
-}
-
-void TestClsFrmIntegrate::enabledStates()
-{
-    QFETCH(QList<bool>, screens);
-    Rig rig;
-    const char *names[6] = {"ContactScreen", "ContactListScreen", "GroupScreen",
-                            "TaskListScreen", "CalendarsScreen", "EmailScreen"};
-    for (int v = 0; v < 6; ++v)
-        QVERIFY(rig.dlg->setProperty(names[v], screens[v]));
-    for (int v = 0; v < 6; ++v)
-        QCOMPARE(rig.dlg->property(names[v]).toBool(), screens[v]);
-    rig.open();
     for (int i = 0; i < 12; ++i)
-        QCOMPARE(rig.dlg->chkScreen(i)->isEnabled(), screens[i % 6]);
+        CHECK(d.chkScreen(i).place().right() <= d.lblScreen(i).place().left);
+    CHECK(form.width() >= 7020);
+    CHECK_EQ(form.height(), 3240);
 }
 
-void TestClsFrmIntegrate::loadReadsBoxesFromHost()
+// Loading fits the dialog to its texts as the face measures them. In the
+// recording face the English texts keep the design exactly; the French
+// ones widen their labels, move the pairs after them, and widen the frames,
+// move the buttons and widen the dialog by as much.
+void textsFit()
+{
+    const std::map<std::string, forms::Twips> french{
+        {"chkScreen_2", {3750, 315, 255, 255}},   {"lblScreen_1", {2100, 375, 1620, 270}},
+        {"lblScreen_2", {4020, 345, 1005, 270}},  {"lblScreen_3", {495, 720, 1440, 270}},
+        {"chkScreen_4", {1935, 690, 255, 255}},   {"lblScreen_4", {2220, 720, 1470, 270}},
+        {"chkScreen_5", {3720, 660, 255, 255}},   {"lblScreen_5", {3990, 690, 1020, 270}},
+        {"Frame1_0", {315, 240, 5340, 1185}},     {"lblScreen_7", {2100, 375, 1620, 270}},
+        {"chkScreen_8", {3750, 345, 255, 255}},   {"lblScreen_8", {4020, 375, 930, 270}},
+        {"lblScreen_9", {495, 720, 1440, 270}},   {"chkScreen_10", {1935, 690, 255, 255}},
+        {"lblScreen_10", {2220, 720, 1515, 270}}, {"chkScreen_11", {3750, 690, 255, 255}},
+        {"lblScreen_11", {4020, 720, 930, 270}},  {"Frame1_1", {315, 1575, 5250, 1185}},
+        {"cmdOK", {6030, 360, 1000, 325}},        {"cmdCancel", {6030, 840, 1000, 325}},
+        {"lblRestart", {495, 2850, 6750, 315}},
+    };
+    const struct {
+        const char *name;
+        std::int16_t language;
+        bool wide;
+    } rows[] = {
+        {"English", 0, false},
+        {"French", 1, false},
+        {"English in a wider face", 0, true},
+        {"French in a wider face", 1, true},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        std::unique_ptr<RecordingFace> face =
+            r.wide ? std::unique_ptr<RecordingFace>(std::make_unique<WideFace>()) : std::make_unique<RecordingFace>();
+        FakeHost host;
+        ScriptedPlatform desktop;
+        clsFrmIntegrate d(*face, host, desktop, {});
+        d.setLanguage(r.language);
+        d.setAppName(P);
+        d.form().show();
+        CHECK_EQ(d.lblScreen(7).Caption(), (r.language ? French : English)[7]);
+        checkFitted(d);
+        CHECK_EQ(face->mismatches(d.form()), std::u16string());
+        if (r.wide) {
+            CHECK(d.form().width() > 7020);
+            continue;
+        }
+        for (const auto &c : d.form().controls()) {
+            const std::string id(c->spec().id);
+            const auto changed = french.find(id);
+            const forms::Twips expected = r.language == 1 && changed != french.end() ? changed->second
+                                                                                     : c->spec().place;
+            CHECK_EQ(id + " " + placeOf(c->place()), id + " " + placeOf(expected));
+        }
+        CHECK_EQ(d.form().width(), r.language == 1 ? 7445 : 7020);
+        if (r.language == 0) // nothing was ever moved
+            CHECK_EQ(testsupport::only(face->told, {u"place", u"size"}), Lines{});
+    }
+}
+
+// --- loading -----------------------------------------------------------------------
+
+// Each view's property enables both of its boxes.
+void enabledStates()
+{
+    const struct {
+        const char *name;
+        std::array<bool, 6> on;
+    } rows[] = {
+        {"as the main window opens it", {true, false, false, false, false, false}},
+        {"all", {true, true, true, true, true, true}},
+        {"none", {false, false, false, false, false, false}},
+        {"groups and e-mail", {false, false, true, false, false, true}},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        clsFrmIntegrate &d = *rig.dlg;
+        d.setContactScreen(r.on[0]), d.setContactListScreen(r.on[1]), d.setGroupScreen(r.on[2]);
+        d.setTaskListScreen(r.on[3]), d.setCalendarsScreen(r.on[4]), d.setEmailScreen(r.on[5]);
+        CHECK_EQ((std::array<bool, 6>{d.ContactScreen(), d.ContactListScreen(), d.GroupScreen(), d.TaskListScreen(),
+                                      d.CalendarsScreen(), d.EmailScreen()}) == r.on, true);
+        rig.open();
+        for (int i = 0; i < 12; ++i)
+            CHECK_EQ(d.chkScreen(i).Enabled(), r.on[i % 6]);
+        CHECK_EQ(d.AppName(), P);
+        CHECK(d.IntegrateIcon() == forms::Icon::Program);
+    }
+}
+
+// A box that ACT! reports present changes, and its click handling runs
+// (registration test and add request); the others run nothing. What ACT!
+// has is no change of the user's: Close then asks nothing.
+void loadReadsBoxesFromHost()
 {
     Rig rig;
     rig.host.registered = {P};
     rig.host.toolbar = {{1, P}, {6, P}};
     rig.host.toolsMenu = {{2, P}};
-    rig.host.placeResult = 9; // the repeated add requests during loading are refused
+    rig.host.placeResult = 9; // the add requests of loading are refused
     rig.open();
-    // A box that ACT! reports present changes and its click handling runs.
-    QCOMPARE(rig.journal, QStringList({create(), inToolbar(1), exists(), aux("AddAuxCommandToToolbar", 1), inToolbar(2), inToolbar(3),
-                                       inToolbar(4), inToolbar(5), inToolbar(6), exists(), aux("AddAuxCommandToToolbar", 6), inMenu(1),
-                                       inMenu(2), exists(), aux("AddAuxCommandToToolsMenu", 2), inMenu(3), inMenu(4), inMenu(5),
-                                       inMenu(6)}));
+    CHECK_EQ(rig.journal, (Lines{Create, inToolbar(1), Exists, addTb(1), inToolbar(2), inToolbar(3), inToolbar(4),
+                                 inToolbar(5), inToolbar(6), Exists, addTb(6), inMenu(1), inMenu(2), Exists,
+                                 addMenu(2), inMenu(3), inMenu(4), inMenu(5), inMenu(6)}));
     for (int i = 0; i < 12; ++i)
-        QCOMPARE(rig.dlg->chkScreenValue(i), qint16(i == 0 || i == 5 || i == 7 ? 1 : 0));
-    QVERIFY(!rig.dlg->chkScreen(5)->isEnabled()); // disabled, and still shows checked
-    QVERIFY(!rig.dlg->ScreensChanged());
-    QCOMPARE(rig.dlg->LastAuxResult(), 9);
-    QCOMPARE(rig.dlg->windowIcon().cacheKey(), rig.dlg->IntegrateIcon().cacheKey());
+        CHECK_EQ(rig.dlg->chkScreenValue(i), std::int16_t(i == 0 || i == 5 || i == 7 ? 1 : 0));
+    CHECK(!rig.dlg->chkScreen(5).Enabled()); // disabled, and still checked
+    CHECK(!rig.dlg->ScreensChanged());
+    CHECK_EQ(rig.dlg->LastAuxResult(), 9);
+    CHECK(rig.form().icon() == forms::Icon::Program);
 
-    // Nothing touched: Close asks nothing, even though the last result failed.
-    const auto mark = rig.journal.size();
+    const std::size_t mark = rig.journal.size();
     rig.clickClose();
-    QVERIFY(rig.since(mark).isEmpty());
-    QVERIFY(!rig.dlg->isVisible());
-    QVERIFY(rig.dlg->AuxCommands().isNothing());
+    CHECK_EQ(rig.since(mark), Lines{});
+    CHECK(rig.form().isUnloaded());
+    CHECK(rig.dlg->AuxCommands().isNothing());
 }
 
-void TestClsFrmIntegrate::labelToggles_data()
+// A load that fails ends with one report, in the language's contact line,
+// and leaves the rest undone: the captions stay the English design's and
+// the icon is not set. Without ACT!'s object, a box change then fails in its
+// click handling, which still counts the change.
+void loadFailures()
 {
-    QTest::addColumn<int>("index");
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<int>("before");
-    QTest::addColumn<int>("after");
-    QTest::addColumn<QString>("request");
-    QTest::newRow("unchecked becomes checked") << 0 << true << 0 << 1 << aux("AddAuxCommandToToolbar", 1);
-    QTest::newRow("checked becomes unchecked") << 6 << true << 1 << 0 << aux("RemoveAuxCommandFromToolsMenu", 1);
-    QTest::newRow("greyed becomes checked") << 0 << true << 2 << 1 << aux("AddAuxCommandToToolbar", 1);
-    QTest::newRow("disabled view, unchecked") << 3 << false << 0 << 1 << aux("AddAuxCommandToToolbar", 4);
-    QTest::newRow("disabled view, checked") << 11 << false << 1 << 0 << aux("RemoveAuxCommandFromToolsMenu", 6);
-}
-
-void TestClsFrmIntegrate::labelToggles()
-{
-    QFETCH(int, index);
-    QFETCH(bool, enabled);
-    QFETCH(int, before);
-    QFETCH(int, after);
-    QFETCH(QString, request);
-    Rig rig;
-    rig.host.registered = {P};
-    rig.open();
-    rig.dlg->setChkScreenValue(index, static_cast<qint16>(before));
-    QCOMPARE(rig.dlg->chkScreen(index)->isEnabled(), enabled);
-    const auto mark = rig.journal.size();
-    rig.clickLabel(index);
-    QCOMPARE(rig.dlg->chkScreenValue(index), qint16(after));
-    QCOMPARE(rig.since(mark), QStringList({exists(), request}));
-    QVERIFY(rig.dlg->ScreensChanged());
-}
-
-void TestClsFrmIntegrate::boxClicks()
-{
-    Rig rig;
-    rig.host.registered = {P};
-    rig.open();
-    auto *box = rig.dlg->chkScreen(0);
-    QTest::mouseClick(box, Qt::LeftButton);
-    QCOMPARE(rig.dlg->chkScreenValue(0), qint16(1));
-    QTest::mouseClick(box, Qt::LeftButton);
-    QCOMPARE(rig.dlg->chkScreenValue(0), qint16(0)); // never through greyed
-    rig.dlg->setChkScreenValue(0, 2);
-    QTest::mouseClick(box, Qt::LeftButton);
-    QCOMPARE(rig.dlg->chkScreenValue(0), qint16(1));
-    box->setFocus();
-    QTest::keyClick(box, Qt::Key_Space);
-    QCOMPARE(rig.dlg->chkScreenValue(0), qint16(0));
-    QCOMPARE(rig.host.countOf(QStringLiteral("AuxCommands.AuxCommandExists")), 5); // one handling per change
-    // Setting the state a box already has runs nothing; a disabled box ignores clicks.
-    const auto mark = rig.journal.size();
-    rig.dlg->setChkScreenValue(0, 0);
-    QTest::mouseClick(rig.dlg->chkScreen(1), Qt::LeftButton);
-    QCOMPARE(rig.dlg->chkScreenValue(1), qint16(0));
-    QVERIFY(rig.since(mark).isEmpty());
-}
-
-void TestClsFrmIntegrate::boxRequests_data()
-{
-    QTest::addColumn<int>("index");
-    QTest::addColumn<QString>("add");
-    QTest::addColumn<QString>("remove");
-    for (int i = 0; i < 12; ++i) {
-        const int view = i < 6 ? i + 1 : i - 5;
-        QTest::addRow("box %d", i) << i
-                                   << aux(i < 6 ? "AddAuxCommandToToolbar" : "AddAuxCommandToToolsMenu", view)
-                                   << aux(i < 6 ? "RemoveAuxCommandFromToolbar" : "RemoveAuxCommandFromToolsMenu",
-                                          view);
+    const struct {
+        const char *name;
+        bool reachesAct;
+        std::optional<std::int64_t> answer;
+        bool toolsMenuOverflows;
+        std::u16string report;
+    } rows[] = {
+        {"ACT! out of reach", false, std::nullopt, false,
+         report(429, u"ActiveX component can't create object", u"Form_Load", 13980, French[0])},
+        {"toolbar answer beyond 16 bits", true, 70000, false, report(6, u"Overflow", u"Form_Load", 14260, French[0])},
+        {"Tools-menu answer beyond 16 bits", true, std::nullopt, true,
+         report(6, u"Overflow", u"Form_Load", 14340, French[0])},
+        {"answer that is no box state", true, 3, false,
+         report(380, u"Invalid property value", u"Form_Load", 14260, French[0])},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig(1);
+        rig.host.canCreateObjects = r.reachesAct;
+        rig.host.existsAnswer = r.answer;
+        if (r.toolsMenuOverflows)
+            rig.host.failCall(u"AuxCommands.AuxCommandExistsInToolsMenu", 1, host::Failure::overflow());
+        rig.open();
+        if (CHECK_EQ(rig.desktop.messages.size(), std::size_t(1))) {
+            CHECK_EQ(rig.desktop.messages[0].text, r.report);
+            CHECK_EQ(rig.desktop.messages[0].title, P);
+            CHECK_EQ(rig.desktop.messages[0].style, 0);
+        }
+        CHECK_EQ(rig.form().Caption(), English[5]);
+        CHECK_EQ(rig.dlg->Frame1(1).Caption(), English[13]);
+        CHECK_EQ(rig.dlg->lblScreen(7).Caption(), English[7]);
+        CHECK_EQ(rig.dlg->chkScreen(7).accessibleName(), English[7] + u", Tools Menu Item");
+        CHECK_EQ(rig.form().control("cmdOK").Caption(), English[14]);
+        CHECK(rig.form().icon() == forms::Icon::None);
+        CHECK(rig.form().isVisible());
+        if (r.reachesAct)
+            continue;
+        CHECK_EQ(rig.journal, (Lines{Create, OkBox}));
+        for (int i = 0; i < 12; ++i) // as designed: enabled, unchecked
+            CHECK(rig.dlg->chkScreen(i).Enabled() && rig.dlg->chkScreenValue(i) == 0);
+        rig.clickLabel(4);
+        CHECK_EQ(rig.dlg->chkScreenValue(4), std::int16_t(1));
+        if (CHECK_EQ(rig.desktop.messages.size(), std::size_t(2)))
+            CHECK_EQ(rig.desktop.messages[1].text, report(91, u"Object variable or With block variable not set",
+                                                          u"chkScreen_Click", 15020, French[0]));
+        CHECK(rig.dlg->ScreensChanged());
     }
 }
 
-void TestClsFrmIntegrate::boxRequests()
+// --- box changes -----------------------------------------------------------------------
+
+// A label toggles its box, even when the box is disabled; greyed becomes
+// checked.
+void labelToggles()
 {
-    QFETCH(int, index);
-    QFETCH(QString, add);
-    QFETCH(QString, remove);
+    const struct {
+        const char *name;
+        int index;
+        bool enabled;
+        std::int16_t before, after;
+        std::u16string request;
+    } rows[] = {
+        {"unchecked becomes checked", 0, true, 0, 1, addTb(1)},
+        {"checked becomes unchecked", 6, true, 1, 0, remMenu(1)},
+        {"greyed becomes checked", 0, true, 2, 1, addTb(1)},
+        {"disabled view, unchecked", 3, false, 0, 1, addTb(4)},
+        {"disabled view, checked", 11, false, 1, 0, remMenu(6)},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        rig.host.registered = {P};
+        rig.open();
+        rig.dlg->setChkScreenValue(r.index, r.before);
+        CHECK_EQ(rig.dlg->chkScreen(r.index).Enabled(), r.enabled);
+        const std::size_t mark = rig.journal.size();
+        rig.clickLabel(r.index);
+        CHECK_EQ(rig.dlg->chkScreenValue(r.index), r.after);
+        CHECK_EQ(rig.since(mark), (Lines{Exists, r.request}));
+        CHECK(rig.dlg->ScreensChanged());
+    }
+}
+
+// A click on a box toggles checked and unchecked, never through greyed, and
+// each change is handled once; setting the state a box has runs nothing,
+// a disabled box takes no click, and no state but 0, 1, 2 is taken.
+void boxClicks()
+{
     Rig rig;
     rig.host.registered = {P};
     rig.open();
-    const auto mark = rig.journal.size();
-    rig.dlg->setChkScreenValue(index, 1);
-    rig.dlg->setChkScreenValue(index, 0);
-    rig.dlg->setChkScreenValue(index, 2); // greyed counts as checked
-    QCOMPARE(rig.since(mark), QStringList({exists(), add, exists(), remove, exists(), add}));
+    forms::Control &box = rig.dlg->chkScreen(0);
+    box.userClick();
+    CHECK_EQ(rig.dlg->chkScreenValue(0), std::int16_t(1));
+    box.userClick();
+    CHECK_EQ(rig.dlg->chkScreenValue(0), std::int16_t(0));
+    rig.dlg->setChkScreenValue(0, 2);
+    box.userClick();
+    CHECK_EQ(rig.dlg->chkScreenValue(0), std::int16_t(1));
+    box.userClick();
+    CHECK_EQ(rig.dlg->chkScreenValue(0), std::int16_t(0));
+    CHECK_EQ(rig.host.countOf(u"AuxCommands.AuxCommandExists"), 5);
+
+    const std::size_t mark = rig.journal.size();
+    rig.dlg->setChkScreenValue(0, 0);
+    rig.dlg->chkScreen(1).userClick();
+    CHECK_EQ(rig.dlg->chkScreenValue(1), std::int16_t(0));
+    CHECK_FAILS(rig.dlg->setChkScreenValue(0, 3), 380);
+    CHECK_FAILS(rig.dlg->setChkScreenValue(0, -1), 380);
+    CHECK_EQ(rig.dlg->chkScreenValue(0), std::int16_t(0));
+    CHECK_EQ(rig.since(mark), Lines{});
+    CHECK_EQ(rig.face.mismatches(rig.form()), std::u16string());
 }
 
-void TestClsFrmIntegrate::registersBeforePlacing()
+// Each box's changes become its view's requests: boxes 0 to 5 the toolbar of
+// views 1 to 6, boxes 6 to 11 the Tools menu of views 1 to 6; greyed counts
+// as checked.
+void boxRequests()
+{
+    for (int i = 0; i < 12; ++i) {
+        check::Row row("box " + std::to_string(i));
+        const int view = i < 6 ? i + 1 : i - 5;
+        const std::u16string add = i < 6 ? addTb(view) : addMenu(view);
+        const std::u16string remove = i < 6 ? remTb(view) : remMenu(view);
+        Rig rig;
+        rig.host.registered = {P};
+        rig.open();
+        const std::size_t mark = rig.journal.size();
+        rig.dlg->setChkScreenValue(i, 1);
+        rig.dlg->setChkScreenValue(i, 0);
+        rig.dlg->setChkScreenValue(i, 2);
+        CHECK_EQ(rig.since(mark), (Lines{Exists, add, Exists, remove, Exists, add}));
+        CHECK_EQ(rig.dlg->LastAuxResult(), 0);
+    }
+}
+
+// The command is registered, with its eight values, before it is placed or
+// removed, whenever ACT! does not know it.
+void registersBeforePlacing()
 {
     Rig rig(1);
     rig.open();
-    auto mark = rig.journal.size();
+    std::size_t mark = rig.journal.size();
     rig.clickLabel(0);
-    QCOMPARE(rig.since(mark),
-             QStringList({exists(), reg(QStringLiteral("Cliquez pour lancer ")), aux("AddAuxCommandToToolbar", 1)}));
-    // Unchecking also registers first when ACT! has lost the command.
+    CHECK_EQ(rig.since(mark), (Lines{Exists, reg(u"Cliquez pour lancer "), addTb(1)}));
+    CHECK_EQ(rig.host.lastRegistration, registration(u"Cliquez pour lancer "));
     rig.host.registered.clear();
     mark = rig.journal.size();
     rig.clickLabel(0);
-    QCOMPARE(rig.since(mark), QStringList({exists(), reg(QStringLiteral("Cliquez pour lancer ")),
-                                           aux("RemoveAuxCommandFromToolbar", 1)}));
-    QVERIFY(rig.desktop.messages.isEmpty());
+    CHECK_EQ(rig.since(mark), (Lines{Exists, reg(u"Cliquez pour lancer "), remTb(1)}));
+    CHECK(rig.desktop.messages.empty());
+
+    // A refused registration is told at once, in the language's words,
+    // and the click goes on with its request.
+    rig.host.registered.clear();
+    rig.host.addAuxCommandResult = 5;
+    mark = rig.journal.size();
+    rig.clickLabel(6);
+    CHECK_EQ(rig.since(mark), (Lines{Exists, reg(u"Cliquez pour lancer "), OkBox, addMenu(1)}));
+    if (CHECK_EQ(rig.desktop.messages.size(), std::size_t(1)))
+        CHECK_EQ(rig.desktop.messages[0].text, French[4]);
+
+    Rig english;
+    english.open();
+    english.clickLabel(6);
+    CHECK_EQ(english.host.lastRegistration, registration(u"Click to launch "));
 }
 
-void TestClsFrmIntegrate::closeFlows_data()
+// --- closing ---------------------------------------------------------------------------
+
+// Close after the clicks: nothing to ask without a change; a refused request
+// is told instead of the question; otherwise the restart question, after
+// which the boxes are read again; Yes restarts ACT! through the main
+// window, with the dialog hidden, before the dialog unloads.
+void closeFlows()
 {
-    QTest::addColumn<QList<int>>("labels"); // labels clicked before Close
-    QTest::addColumn<qint32>("addResult");
-    QTest::addColumn<qint32>("placeResult");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("hostChangesMeanwhile");
-    QTest::addColumn<QStringList>("expected"); // journal from the first click on
-    QTest::addColumn<QStringList>("texts");    // message texts, in order
-
-    const QStringList en = integrate::englishTexts();
-    const QString ask = en[2] + QStringLiteral("\r\n") + en[3];
-    const QString addTb1 = aux("AddAuxCommandToToolbar", 1);
-    const QString remTb1 = aux("RemoveAuxCommandFromToolbar", 1);
-    QStringList reloadPresent = plainLoad(); // box 0 already checked: no change on reload
-    QStringList reloadGone = plainLoad();
-    reloadGone.insert(2, exists());
-    reloadGone.insert(3, remTb1);
-
-    QTest::newRow("no change") << QList<int>{} << 0 << 0 << 0 << false << QStringList{} << QStringList{};
-    QTest::newRow("answer No") << QList<int>{0} << 0 << 0 << int(platform::vbNo) << false
-                               << QStringList{exists(), reg(), addTb1, question()} + reloadPresent
-                               << QStringList{ask};
-    QTest::newRow("answer Yes") << QList<int>{0} << 0 << 0 << int(platform::vbYes) << false
-                                << QStringList{exists(), reg(), addTb1, question()} + reloadPresent
-            + QStringList{mainUnload()}
-                                << QStringList{ask};
-    QTest::newRow("refused place request reported at Close")
-        << QList<int>{0} << 0 << 3 << 0 << false << QStringList{exists(), reg(), addTb1, okBox()}
-        << QStringList{en[4]};
-    QTest::newRow("refused registration reported at once, then the question")
-        << QList<int>{0} << 5 << 0 << int(platform::vbNo) << false
-        << QStringList{exists(), reg(), okBox(), addTb1, question()} + reloadPresent << QStringList{en[4], ask};
-    QTest::newRow("check then uncheck") << QList<int>{0, 0} << 0 << 0 << int(platform::vbNo) << false
-                                        << QStringList{exists(), reg(), addTb1, exists(), remTb1, question()}
-            + plainLoad()
-                                        << QStringList{ask};
-    QTest::newRow("ACT! changed while the question was open: reload applies it")
-        << QList<int>{0} << 0 << 0 << int(platform::vbNo) << true
-        << QStringList{exists(), reg(), addTb1, question()} + reloadGone << QStringList{ask};
-}
-
-void TestClsFrmIntegrate::closeFlows()
-{
-    QFETCH(QList<int>, labels);
-    QFETCH(qint32, addResult);
-    QFETCH(qint32, placeResult);
-    QFETCH(int, answer);
-    QFETCH(bool, hostChangesMeanwhile);
-    QFETCH(QStringList, expected);
-    QFETCH(QStringList, texts);
-    Rig rig;
-    rig.host.addAuxCommandResult = addResult;
-    rig.open();
-    rig.host.placeResult = placeResult;
-    const auto mark = rig.journal.size();
-    for (int index : labels)
-        rig.clickLabel(index);
-    if (answer)
-        rig.desktop.msgBoxAnswers << answer;
-    if (hostChangesMeanwhile)
-        rig.desktop.whileMsgBoxOpen = [&rig](const auto &) { rig.host.toolbar.clear(); };
-    rig.clickClose();
-
-    QCOMPARE(rig.since(mark), expected);
-    QStringList shown;
-    for (const auto &m : rig.desktop.messages) {
-        shown << m.text;
-        QCOMPARE(m.title, P);
-    }
-    QCOMPARE(shown, texts);
-    QVERIFY(!rig.dlg->isVisible());
-    QCOMPARE(rig.finished, 1);
-    QVERIFY(rig.dlg->AuxCommands().isNothing());
-    const bool restart = answer == platform::vbYes;
-    QCOMPARE(program::RestartAct, restart);
-    QCOMPARE(rig.mainUnloads.size(), restart ? 1 : 0);
-    if (restart) {
-        QVERIFY(!rig.mainUnloads[0].dialogVisible); // hidden before the main window's routine
-        QVERIFY(rig.mainUnloads[0].restartAct);
-        QVERIFY(rig.mainUnloads[0].auxHeld); // and unloaded only after it
-    }
-    if (answer) {
-        QCOMPARE(int(rig.dlg->RestartAnswer()), answer);
-        QVERIFY(!rig.dlg->ScreensChanged()); // the reload cleared it
-    }
-}
-
-void TestClsFrmIntegrate::waysOfClosing_data()
-{
-    QTest::addColumn<QString>("way");
-    QTest::addColumn<bool>("asks");
-    QTest::newRow("Close button") << "close" << true;
-    QTest::newRow("Enter presses Close") << "enter" << true;
-    QTest::newRow("Cancel button") << "cancel" << false;
-    QTest::newRow("Escape presses Cancel") << "escape" << false;
-    QTest::newRow("window close box") << "closebox" << false;
-}
-
-void TestClsFrmIntegrate::waysOfClosing()
-{
-    QFETCH(QString, way);
-    QFETCH(bool, asks);
-    Rig rig;
-    for (int opening = 1; opening <= 2; ++opening) {
-        const int created = rig.host.countOf(QStringLiteral("CreateObject"));
+    const std::u16string ask = English[2] + u"\r\n" + English[3];
+    Lines reloadGone = plainLoad();
+    reloadGone.insert(reloadGone.begin() + 2, {Exists, remTb(1)});
+    const struct {
+        const char *name;
+        std::vector<int> labels;
+        std::int32_t addResult, placeResult;
+        int answer;
+        bool hostChangesMeanwhile;
+        Lines expected;
+        Lines texts;
+    } rows[] = {
+        {"no change", {}, 0, 0, 0, false, {}, {}},
+        {"answer No", {0}, 0, 0, platform::vbNo, false, Lines{Exists, reg(), addTb(1), Question} + plainLoad(), {ask}},
+        {"answer Yes", {0}, 0, 0, platform::vbYes, false,
+         Lines{Exists, reg(), addTb(1), Question} + plainLoad() + Lines{MainUnload}, {ask}},
+        {"refused place request told at Close", {0}, 0, 3, 0, false, {Exists, reg(), addTb(1), OkBox}, {English[4]}},
+        {"refused registration told at once, then the question", {0}, 5, 0, platform::vbNo, false,
+         Lines{Exists, reg(), OkBox, addTb(1), Question} + plainLoad(), {English[4], ask}},
+        {"check then uncheck", {0, 0}, 0, 0, platform::vbNo, false,
+         Lines{Exists, reg(), addTb(1), Exists, remTb(1), Question} + plainLoad(), {ask}},
+        {"ACT! changed while the question was open: the reload applies it", {0}, 0, 0, platform::vbNo, true,
+         Lines{Exists, reg(), addTb(1), Question} + reloadGone, {ask}},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        rig.host.addAuxCommandResult = r.addResult;
         rig.open();
-        QCOMPARE(rig.host.countOf(QStringLiteral("CreateObject")), created + 1); // loaded once per opening
-        QVERIFY(!rig.dlg->AuxCommands().isNothing());
-        rig.clickLabel(6);
-        QVERIFY(rig.host.toolsMenu.contains({1, P}));
-        rig.host.toolsMenu.clear();
-        rig.desktop.messages.clear();
-        QWidget *focus = rig.dlg->chkScreen(0);
-        if (way == u"close")
-            rig.clickClose();
-        else if (way == u"enter")
-            QTest::keyClick(focus, Qt::Key_Return);
-        else if (way == u"cancel")
-            QTest::mouseClick(rig.dlg->cmdCancel(), Qt::LeftButton);
-        else if (way == u"escape")
-            QTest::keyClick(focus, Qt::Key_Escape);
-        else
-            QVERIFY(rig.dlg->close());
-        QCOMPARE(rig.desktop.messages.size(), asks ? 1 : 0);
-        QVERIFY(!rig.dlg->isVisible());
-        QCOMPARE(rig.finished, opening); // unloaded once per closing
-        QVERIFY(rig.dlg->AuxCommands().isNothing());
-        QVERIFY(!program::RestartAct);
-    }
-}
-
-void TestClsFrmIntegrate::restartFromModalLoop()
-{
-    Rig rig;
-    rig.desktop.msgBoxAnswers << platform::vbYes;
-    QTimer::singleShot(0, rig.dlg.get(), [&rig] {
-        rig.clickLabel(0);
+        rig.host.placeResult = r.placeResult;
+        const std::size_t mark = rig.journal.size();
+        for (int index : r.labels)
+            rig.clickLabel(index);
+        if (r.answer)
+            rig.desktop.msgBoxAnswers.push_back(r.answer);
+        if (r.hostChangesMeanwhile)
+            rig.desktop.whileMsgBoxOpen = [&rig](const ScriptedPlatform::Message &) { rig.host.toolbar.clear(); };
         rig.clickClose();
-    });
-    rig.dlg->exec(); // returns once the restart path has closed the dialog
-    QVERIFY(program::RestartAct);
-    QCOMPARE(rig.mainUnloads.size(), 1);
-    QCOMPARE(rig.finished, 1);
-    QCOMPARE(rig.journal.last(), mainUnload());
-    QVERIFY(rig.dlg->AuxCommands().isNothing());
-}
 
-void TestClsFrmIntegrate::restartRoutineMayDestroyTheDialog()
-{
-    program::RestartAct = false;
-    testsupport::FakeHost host;
-    testsupport::ScriptedPlatform desktop;
-    desktop.msgBoxAnswers << platform::vbYes;
-    QPointer<clsFrmIntegrate> dlg;
-    dlg = new clsFrmIntegrate(host, desktop, [&dlg] { delete dlg.data(); });
-    dlg->setAppName(P);
-    dlg->setContactScreen(true);
-    dlg->show();
-    dlg->lblScreen(0)->setFocus();
-    QTest::mouseClick(dlg->lblScreen(0), Qt::LeftButton);
-    dlg->cmdOK()->click();
-    QVERIFY(dlg.isNull());
-    QVERIFY(program::RestartAct);
-    QCOMPARE(desktop.messages.size(), 1); // the question, and no report
-    program::RestartAct = false;
-}
-
-void TestClsFrmIntegrate::badExistenceAnswer_data()
-{
-    QTest::addColumn<qint64>("answer");         // every existence answer
-    QTest::addColumn<QString>("toolsMenuFails"); // or the first Tools-menu one overflows
-    QTest::addColumn<QString>("report");
-    QTest::newRow("toolbar answer beyond 16 bits")
-        << qint64(70000) << QString() << "Error 6: 'Overflow'\rin frmIntegrate: Sub Form_Load - Line # 14260\r\r";
-    QTest::newRow("Tools-menu answer beyond 16 bits")
-        << qint64(-1) << "overflow" << "Error 6: 'Overflow'\rin frmIntegrate: Sub Form_Load - Line # 14340\r\r";
-    QTest::newRow("answer that is no box state")
-        << qint64(3) << QString()
-        << "Error 380: 'Invalid property value'\rin frmIntegrate: Sub Form_Load - Line # 14260\r\r";
-}
-
-void TestClsFrmIntegrate::badExistenceAnswer()
-{
-    QFETCH(qint64, answer);
-    QFETCH(QString, toolsMenuFails);
-    QFETCH(QString, report);
-    Rig rig(1);
-    if (answer >= 0)
-        rig.host.existsAnswer = answer;
-    if (!toolsMenuFails.isEmpty())
-        rig.host.failCall(QStringLiteral("AuxCommands.AuxCommandExistsInToolsMenu"), 1, host::Failure::overflow());
-    rig.open();
-    QCOMPARE(rig.reports().size(), 1);
-    QCOMPARE(rig.reports()[0].text, report + integrate::frenchTexts()[0]);
-    // The remaining steps did not run: the caption is still the design one.
-    QCOMPARE(rig.dlg->windowTitle(), integrate::englishTexts()[5]);
-    QCOMPARE(rig.dlg->cmdOK()->text(), QStringLiteral("&Close"));
-}
-
-void TestClsFrmIntegrate::faultSweep_data()
-{
-    // Scenario 0: loading finds the command on view 1's toolbar and Tools
-    // menu while it is not registered. 1: checking box 6 with nothing
-    // registered. 2: unchecking boxes 0 and 6. 3: a change, Close, Yes.
-    QTest::addColumn<int>("scenario");
-    QTest::addColumn<int>("language");
-    QTest::addColumn<QString>("member");
-    QTest::addColumn<int>("occurrence");
-    QTest::addColumn<QString>("procedure");
-    QTest::addColumn<int>("line");
-    QTest::addColumn<QString>("thenCalled"); // the caller went on to this call
-
-    const auto row = [](const char *name, int scenario, int language, const char *member, int occurrence,
-                        const char *procedure, int line, const QString &then = QString()) {
-        QTest::newRow(name) << scenario << language << QStringLiteral("AuxCommands.") + QLatin1String(member)
-                            << occurrence << QString::fromLatin1(procedure) << line << then;
-    };
-    QTest::newRow("load: creating the object")
-        << 0 << 0 << "CreateObject" << 1 << "Form_Load" << 13980 << QString();
-    row("load: first toolbar answer", 0, 1, "AuxCommandExistsInToolbar", 1, "Form_Load", 14260);
-    row("load: last toolbar answer", 0, 0, "AuxCommandExistsInToolbar", 6, "Form_Load", 14260);
-    row("load: first Tools-menu answer", 0, 2, "AuxCommandExistsInToolsMenu", 1, "Form_Load", 14340);
-    row("load: last Tools-menu answer", 0, 0, "AuxCommandExistsInToolsMenu", 6, "Form_Load", 14340);
-    row("load: registration test", 0, 0, "AuxCommandExists", 1, "chkScreen_Click", 15020, inToolbar(2));
-    row("load: registration", 0, 1, "AddAuxCommand", 1, "CheckCommand", 15680, aux("AddAuxCommandToToolbar", 1));
-    row("load: toolbar add", 0, 0, "AddAuxCommandToToolbar", 1, "chkScreen_Click", 15120, inToolbar(2));
-    row("load: Tools-menu add", 0, 0, "AddAuxCommandToToolsMenu", 1, "chkScreen_Click", 15240, inMenu(2));
-    row("check: registration test", 1, 0, "AuxCommandExists", 1, "chkScreen_Click", 15020);
-    row("check: registration", 1, 2, "AddAuxCommand", 1, "CheckCommand", 15680, aux("AddAuxCommandToToolsMenu", 1));
-    row("check: Tools-menu add", 1, 1, "AddAuxCommandToToolsMenu", 1, "chkScreen_Click", 15240);
-    row("uncheck: toolbar remove", 2, 0, "RemoveAuxCommandFromToolbar", 1, "chkScreen_Click", 15080, exists());
-    row("uncheck: Tools-menu remove", 2, 1, "RemoveAuxCommandFromToolsMenu", 1, "chkScreen_Click", 15200);
-    QTest::newRow("restart: re-creating the object")
-        << 3 << 0 << "CreateObject" << 2 << "Form_Load" << 13980 << mainUnload();
-    row("restart: re-reading a toolbar", 3, 1, "AuxCommandExistsInToolbar", 7, "Form_Load", 14260, mainUnload());
-    QTest::newRow("restart: the main window's routine fails")
-        << 3 << 0 << "Form1.Form_Unload" << 1 << "Message" << 15540 << QString();
-}
-
-void TestClsFrmIntegrate::faultSweep()
-{
-    QFETCH(int, scenario);
-    QFETCH(int, language);
-    QFETCH(QString, member);
-    QFETCH(int, occurrence);
-    QFETCH(QString, procedure);
-    QFETCH(int, line);
-    QFETCH(QString, thenCalled);
-    Rig rig(static_cast<qint16>(language));
-    if (scenario == 0) {
-        rig.host.toolbar = {{1, P}};
-        rig.host.toolsMenu = {{1, P}};
-    }
-    if (scenario == 2) {
-        rig.host.registered = {P};
-        rig.host.toolbar = {{1, P}};
-        rig.host.toolsMenu = {{1, P}};
-    }
-    if (member == mainUnload())
-        rig.mainUnloadFails = true;
-    else
-        rig.host.failCall(member, occurrence);
-    rig.open();
-    if (scenario == 1)
-        rig.clickLabel(6);
-    if (scenario == 2) {
-        rig.clickLabel(0);
-        rig.clickLabel(6);
-    }
-    if (scenario == 3) {
-        rig.desktop.msgBoxAnswers << platform::vbYes;
-        rig.clickLabel(0);
-        rig.clickClose();
-    }
-
-    const QString contact = languageColumn[language][0];
-    QCOMPARE(rig.reports().size(), 1);
-    const auto report = rig.reports().value(0);
-    QCOMPARE(report.text, platform::ComposeErrorReport(440, QStringLiteral("Injected failure"),
-                                                       "in frmIntegrate: Sub " + procedure + " - Line # ", line,
-                                                       contact));
-    QVERIFY(report.text.endsWith(QStringLiteral("\r\r") + contact));
-    QCOMPARE(report.title, P);
-    QCOMPARE(report.style, int(platform::vbOKOnly));
-    if (!thenCalled.isEmpty()) {
-        const auto failed = rig.journal.indexOf(QStringLiteral("MsgBox(0,Pennaroc)"));
-        QVERIFY(rig.journal.indexOf(thenCalled, failed) > failed);
-    }
-    // The dialog stays open, except on the restart path, which still closes it.
-    QCOMPARE(rig.dlg->isVisible(), scenario != 3);
-    if (scenario == 3) {
-        QVERIFY(program::RestartAct);
-        QCOMPARE(rig.finished, 1);
-    }
-}
-
-void TestClsFrmIntegrate::failedRegistrationThenFailedPlaceGiveTwoReports_data()
-{
-    QTest::addColumn<int>("box");
-    QTest::addColumn<QString>("place"); // the place request that fails too
-    QTest::addColumn<int>("placeLine");
-    QTest::newRow("check a toolbar box") << 0 << "AddAuxCommandToToolbar" << 15120;
-    QTest::newRow("check a Tools-menu box") << 11 << "AddAuxCommandToToolsMenu" << 15240;
-}
-
-void TestClsFrmIntegrate::failedRegistrationThenFailedPlaceGiveTwoReports()
-{
-    // The registration's failure is reported by CheckCommand; the click
-    // handling then goes on with its place request, whose own failure gives
-    // a second report under chkScreen_Click's label.
-    QFETCH(int, box);
-    QFETCH(QString, place);
-    QFETCH(int, placeLine);
-    Rig rig;
-    rig.dlg->setEmailScreen(true);
-    rig.open();
-    rig.host.failCall(QStringLiteral("AuxCommands.AddAuxCommand"));
-    rig.host.duringCall = [place](const QString &member) {
-        if (member == QStringLiteral("AuxCommands.") + place)
-            throw host::Failure(440, QStringLiteral("Second failure"));
-    };
-    const auto mark = rig.journal.size();
-    rig.clickLabel(box);
-    rig.host.duringCall = nullptr;
-
-    const int view = box < 6 ? box + 1 : box - 5;
-    QCOMPARE(rig.since(mark), QStringList({exists(), reg(), okBox(), aux(place.toLatin1().constData(), view),
-                                           okBox()}));
-    const QString contact = integrate::englishTexts()[0];
-    QCOMPARE(rig.reports().size(), 2);
-    QCOMPARE(rig.reports()[0].text,
-             platform::ComposeErrorReport(440, QStringLiteral("Injected failure"),
-                                          QStringLiteral("in frmIntegrate: Sub CheckCommand - Line # "), 15680,
-                                          contact));
-    QCOMPARE(rig.reports()[1].text,
-             platform::ComposeErrorReport(440, QStringLiteral("Second failure"),
-                                          QStringLiteral("in frmIntegrate: Sub chkScreen_Click - Line # "),
-                                          placeLine, contact));
-    for (const auto &r : rig.reports())
-        QCOMPARE(r.title, P);
-    // The box keeps the user's state, the change counts, and the dialog stays.
-    QCOMPARE(rig.dlg->chkScreenValue(box), qint16(1));
-    QVERIFY(rig.dlg->ScreensChanged());
-    QVERIFY(rig.dlg->isVisible());
-}
-
-void TestClsFrmIntegrate::messageBoxFailures_data()
-{
-    // A message box that fails while it is shown. "number:procedure:line"
-    // lists the reports shown or attempted, in order.
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QStringList>("reports");
-    QTest::addColumn<bool>("placed");  // the click still sent its place request
-    QTest::addColumn<bool>("visible"); // the dialog is still open at the end
-    QTest::newRow("failure message of a refused registration")
-        << "refused registration" << QStringList{"7:MessAddFailed:15800"} << true << true;
-    QTest::newRow("failure message at Close")
-        << "refused place, Close" << QStringList{"7:MessAddFailed:15800"} << true << false;
-    QTest::newRow("restart question")
-        << "change, Close" << QStringList{"7:Message:15380"} << true << false;
-    // The registration's own report is the box that fails; that failure is
-    // not trapped again but ends the click in its trap, before any place
-    // request.
-    QTest::newRow("report of a failed registration goes to the click's trap")
-        << "failed registration" << QStringList{"440:CheckCommand:15680", "7:chkScreen_Click:15020"} << false
-        << true;
-}
-
-void TestClsFrmIntegrate::messageBoxFailures()
-{
-    QFETCH(QString, scenario);
-    QFETCH(QStringList, reports);
-    QFETCH(bool, placed);
-    QFETCH(bool, visible);
-    Rig rig;
-    rig.open();
-    if (scenario == u"refused registration")
-        rig.host.addAuxCommandResult = 5;
-    if (scenario == u"refused place, Close")
-        rig.host.placeResult = 3;
-    if (scenario == u"failed registration")
-        rig.host.failCall(QStringLiteral("AuxCommands.AddAuxCommand"));
-    bool failed = false;
-    rig.desktop.whileMsgBoxOpen = [&failed](const testsupport::ScriptedPlatform::Message &) {
-        if (!failed) {
-            failed = true;
-            throw host::Failure(7, QStringLiteral("Out of memory"));
+        CHECK_EQ(rig.since(mark), r.expected);
+        Lines shown;
+        for (const auto &m : rig.desktop.messages) {
+            shown.push_back(m.text);
+            CHECK_EQ(m.title, P);
+            CHECK_EQ(m.style, m.text == ask ? int(platform::vbYesNo) : int(platform::vbOKOnly));
         }
-    };
-    rig.clickLabel(0);
-    if (scenario.endsWith(u"Close"))
-        rig.clickClose();
-
-    QVERIFY(failed);
-    const QString contact = integrate::englishTexts()[0];
-    QCOMPARE(rig.reports().size(), reports.size());
-    for (qsizetype i = 0; i < reports.size(); ++i) {
-        const QStringList where = reports[i].split(u':');
-        const int number = where[0].toInt();
-        QCOMPARE(rig.reports()[i].text,
-                 platform::ComposeErrorReport(number,
-                                              number == 7 ? QStringLiteral("Out of memory")
-                                                          : QStringLiteral("Injected failure"),
-                                              QStringLiteral("in frmIntegrate: Sub ") + where[1]
-                                                  + QStringLiteral(" - Line # "),
-                                              where[2].toInt(), contact));
-        QCOMPARE(rig.reports()[i].title, P);
+        CHECK_EQ(shown, r.texts);
+        CHECK(rig.dlg->AuxCommands().isNothing());
+        const bool restart = r.answer == platform::vbYes;
+        CHECK_EQ(program::RestartAct, restart);
+        CHECK_EQ(rig.life(), (restart ? Lines{u"show frmIntegrate", u"hide frmIntegrate", u"close frmIntegrate"}
+                                      : Lines{u"show frmIntegrate", u"close frmIntegrate"}));
+        if (CHECK_EQ(rig.mainUnloads.size(), std::size_t(restart ? 1 : 0)) && restart) {
+            CHECK(!rig.mainUnloads[0].dialogVisible); // hidden before the main window's routine
+            CHECK(rig.mainUnloads[0].restartAct);
+            CHECK(rig.mainUnloads[0].auxHeld); // and unloaded only after it
+        }
+        if (r.answer) {
+            CHECK_EQ(int(rig.dlg->RestartAnswer()), r.answer);
+            CHECK(!rig.dlg->ScreensChanged()); // the reload cleared it
+        }
     }
-    QCOMPARE(rig.host.countOf(QStringLiteral("AuxCommands.AddAuxCommandToToolbar")), placed ? 1 : 0);
-    QCOMPARE(rig.dlg->isVisible(), visible);
-    // A failed question is no answer: nothing is reloaded and ACT! is not
-    // restarted.
-    QCOMPARE(rig.host.countOf(QStringLiteral("CreateObject")), 1);
-    QVERIFY(!program::RestartAct);
-    QVERIFY(!rig.journal.contains(mainUnload()));
 }
 
-QTEST_MAIN(TestClsFrmIntegrate)
-#include "tst_clsFrmIntegrate.moc"
+// Close and Enter ask (the change is there); Cancel, Escape and the close
+// box close without asking. The dialog loads once per opening and unloads
+// once, releasing ACT!'s object.
+void waysOfClosing()
+{
+    const struct {
+        const char *name;
+        void (*act)(clsFrmIntegrate &);
+        bool asks;
+    } rows[] = {
+        {"Close", [](clsFrmIntegrate &d) { d.form().control("cmdOK").userClick(); }, true},
+        {"Enter presses Close", [](clsFrmIntegrate &d) { d.form().userEnter(); }, true},
+        {"Cancel", [](clsFrmIntegrate &d) { d.form().control("cmdCancel").userClick(); }, false},
+        {"Escape presses Cancel", [](clsFrmIntegrate &d) { d.form().userEscape(); }, false},
+        {"close box", [](clsFrmIntegrate &d) { d.form().userClose(); }, false},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        rig.face.whileModalOf["frmIntegrate"] = [&](forms::Form &form) {
+            CHECK_EQ(rig.host.countOf(u"CreateObject"), 1);
+            CHECK(!rig.dlg->AuxCommands().isNothing());
+            rig.clickLabel(6);
+            CHECK(rig.host.toolsMenu.count({1, P}) == 1);
+            r.act(*rig.dlg);
+            CHECK(form.isUnloaded());
+        };
+        rig.dlg->showModal();
+        CHECK_EQ(rig.desktop.messages.size(), std::size_t(r.asks ? 1 : 0));
+        CHECK_EQ(rig.life(), (Lines{u"modal frmIntegrate", u"close frmIntegrate"}));
+        CHECK(rig.dlg->AuxCommands().isNothing());
+        CHECK(!program::RestartAct);
+        CHECK(rig.mainUnloads.empty());
+    }
+}
+
+// Yes from the modal show ends the show once the dialog unloads; the main
+// window's routine may unload the dialog itself, and the restart path then
+// stops cleanly, with no second unload and no report.
+void restartPaths()
+{
+    for (const bool routineUnloads : {false, true}) {
+        check::Row row(routineUnloads ? "the routine unloads the dialog" : "from the modal show");
+        Rig rig;
+        rig.desktop.msgBoxAnswers.push_back(platform::vbYes);
+        if (routineUnloads)
+            rig.duringMainUnload = [&rig] { rig.form().unload(); };
+        rig.face.whileModalOf["frmIntegrate"] = [&rig](forms::Form &) {
+            rig.clickLabel(0);
+            rig.clickClose();
+        };
+        rig.dlg->showModal();
+        CHECK(program::RestartAct);
+        CHECK_EQ(rig.mainUnloads.size(), std::size_t(1));
+        CHECK_EQ(rig.life(), (Lines{u"modal frmIntegrate", u"hide frmIntegrate", u"close frmIntegrate"}));
+        CHECK_EQ(rig.desktop.messages.size(), std::size_t(1)); // the question only
+        CHECK_EQ(rig.journal.back(), MainUnload);
+        CHECK(rig.dlg->AuxCommands().isNothing());
+    }
+}
+
+// --- failures --------------------------------------------------------------------------
+
+// Each host call of each scenario fails in turn: one report, naming the
+// trapped procedure and the statement, with AppName as title and the
+// language's contact line; the caller goes on, and the dialog stays open
+// (the restart path still closes it).
+void faultSweep()
+{
+    // Where a failure of each member is reported.
+    const std::map<std::u16string, std::pair<std::u16string, int>> trapOf{
+        {u"CreateObject", {u"Form_Load", 13980}},
+        {u"AuxCommands.AuxCommandExistsInToolbar", {u"Form_Load", 14260}},
+        {u"AuxCommands.AuxCommandExistsInToolsMenu", {u"Form_Load", 14340}},
+        {u"AuxCommands.AuxCommandExists", {u"chkScreen_Click", 15020}},
+        {u"AuxCommands.AddAuxCommand", {u"CheckCommand", 15680}},
+        {u"AuxCommands.RemoveAuxCommandFromToolbar", {u"chkScreen_Click", 15080}},
+        {u"AuxCommands.AddAuxCommandToToolbar", {u"chkScreen_Click", 15120}},
+        {u"AuxCommands.RemoveAuxCommandFromToolsMenu", {u"chkScreen_Click", 15200}},
+        {u"AuxCommands.AddAuxCommandToToolsMenu", {u"chkScreen_Click", 15240}},
+    };
+    struct Scenario {
+        const char *name;
+        int clicks;
+        void (*run)(Rig &);
+    };
+    const Scenario scenarios[] = {
+        {"load finds the command placed, not registered", 0,
+         [](Rig &rig) {
+             rig.host.toolbar = rig.host.toolsMenu = {{1, P}};
+             rig.open();
+         }},
+        {"check box 6, nothing registered", 1, [](Rig &rig) { rig.open(), rig.clickLabel(6); }},
+        {"uncheck boxes 0 and 6", 2,
+         [](Rig &rig) {
+             rig.host.registered = {P};
+             rig.host.toolbar = rig.host.toolsMenu = {{1, P}};
+             rig.open(), rig.clickLabel(0), rig.clickLabel(6);
+         }},
+        {"a change, Close, Yes", 1,
+         [](Rig &rig) {
+             rig.answerYes();
+             rig.open(), rig.clickLabel(0), rig.clickClose();
+         }},
+    };
+    // The call made right after the report, where the caller goes on.
+    const std::map<std::pair<int, std::u16string>, std::u16string> then{
+        {{0, u"AuxCommands.AuxCommandExists#1"}, inToolbar(2)},
+        {{0, u"AuxCommands.AddAuxCommand#1"}, addTb(1)},
+        {{0, u"AuxCommands.AddAuxCommandToToolbar#1"}, inToolbar(2)},
+        {{0, u"AuxCommands.AddAuxCommandToToolsMenu#1"}, inMenu(2)},
+        {{1, u"AuxCommands.AddAuxCommand#1"}, addMenu(1)},
+        {{2, u"AuxCommands.RemoveAuxCommandFromToolbar#1"}, Exists},
+        {{3, u"CreateObject#2"}, MainUnload},
+        {{3, u"AuxCommands.AuxCommandExistsInToolbar#7"}, MainUnload},
+    };
+    int swept = 0;
+    for (int s = 0; s < 4; ++s) {
+        const Scenario &scenario = scenarios[s];
+        Rig clean;
+        scenario.run(clean);
+        CHECK(clean.reports().empty());
+        std::map<std::u16string, int> seen;
+        for (const std::u16string &member : clean.host.callNames()) {
+            const int occurrence = ++seen[member];
+            const std::u16string key = member + u"#" + text::number(occurrence);
+            const auto language = std::int16_t(swept++ % 3);
+            check::Row row(std::string(scenario.name) + ": " + text::utf8(key) + ", language "
+                           + std::to_string(language));
+            Rig rig(language);
+            rig.host.failCall(member, occurrence);
+            scenario.run(rig);
+
+            const std::u16string contact = language == 0 ? English[0] : language == 1 ? French[0] : u"";
+            const auto trap = trapOf.find(member);
+            if (!CHECK(trap != trapOf.end()))
+                continue;
+            // A load that could not create ACT!'s object leaves every click
+            // of the scenario to fail on it too.
+            const bool noObject = member == u"CreateObject" && occurrence == 1;
+            const std::vector<ScriptedPlatform::Message> reports = rig.reports();
+            if (!CHECK_EQ(reports.size(), std::size_t(1 + (noObject ? scenario.clicks : 0))))
+                continue;
+            CHECK_EQ(reports[0].text, report(440, Injected, trap->second.first, trap->second.second, contact));
+            for (std::size_t k = 1; k < reports.size(); ++k)
+                CHECK_EQ(reports[k].text, report(91, u"Object variable or With block variable not set",
+                                                 u"chkScreen_Click", 15020, contact));
+            for (const auto &m : reports) {
+                CHECK_EQ(m.title, P);
+                CHECK_EQ(m.style, 0);
+            }
+            if (const auto next = then.find({s, key}); next != then.end()) {
+                const auto box = std::find(rig.journal.begin(), rig.journal.end(), OkBox);
+                CHECK(box != rig.journal.end() && box + 1 != rig.journal.end() && *(box + 1) == next->second);
+            }
+            CHECK_EQ(rig.form().isUnloaded(), s == 3);
+            CHECK_EQ(rig.form().isVisible(), s != 3);
+            CHECK_EQ(program::RestartAct, s == 3);
+            CHECK_EQ(rig.mainUnloads.size(), std::size_t(s == 3 ? 1 : 0));
+        }
+    }
+    CHECK(swept > 70);
+
+    // The main window's routine fails: Message reports it, and the dialog
+    // still closes.
+    check::Row row("the main window's routine fails");
+    Rig rig;
+    rig.mainUnloadFails = true;
+    scenarios[3].run(rig);
+    if (CHECK_EQ(rig.reports().size(), std::size_t(1)))
+        CHECK_EQ(rig.reports()[0].text, report(440, Injected, u"Message", 15540, English[0]));
+    CHECK(program::RestartAct);
+    CHECK_EQ(rig.life(), (Lines{u"show frmIntegrate", u"hide frmIntegrate", u"close frmIntegrate"}));
+}
+
+// Two failures in one click or Close. A failed registration is reported by
+// CheckCommand, and the click goes on with its place request, whose own
+// failure is a second report under the click's label. A report that fails
+// while it is shown is not trapped again: it ends the procedure that called
+// the reporting one.
+void twoFailures()
+{
+    struct Seen {
+        std::int32_t number;
+        const char16_t *description, *procedure;
+        int line;
+    };
+    const struct {
+        const char *name;
+        int box;
+        std::int32_t addResult, placeResult;
+        bool registrationFails, placeFails, boxFails, close;
+        std::vector<Seen> reports;
+        bool placed;  // the click sent its place request
+        bool visible; // the dialog is still open at the end
+    } rows[] = {
+        {"failed registration, then a failed toolbar request", 0, 0, 0, true, true, false, false,
+         {{440, u"Injected failure", u"CheckCommand", 15680}, {440, u"Second failure", u"chkScreen_Click", 15120}},
+         true, true},
+        {"failed registration, then a failed Tools-menu request", 11, 0, 0, true, true, false, false,
+         {{440, u"Injected failure", u"CheckCommand", 15680}, {440, u"Second failure", u"chkScreen_Click", 15240}},
+         true, true},
+        {"failure message of a refused registration fails", 0, 5, 0, false, false, true, false,
+         {{7, u"Out of memory", u"MessAddFailed", 15800}}, true, true},
+        {"failure message at Close fails", 0, 0, 3, false, false, true, true,
+         {{7, u"Out of memory", u"MessAddFailed", 15800}}, true, false},
+        {"restart question fails", 0, 0, 0, false, false, true, true, {{7, u"Out of memory", u"Message", 15380}},
+         true, false},
+        {"report of a failed registration fails: the click's trap ends it", 0, 0, 0, true, false, true, false,
+         {{440, u"Injected failure", u"CheckCommand", 15680}, {7, u"Out of memory", u"chkScreen_Click", 15020}},
+         false, true},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        rig.dlg->setEmailScreen(true);
+        rig.open();
+        rig.host.addAuxCommandResult = r.addResult;
+        rig.host.placeResult = r.placeResult;
+        if (r.registrationFails)
+            rig.host.failCall(u"AuxCommands.AddAuxCommand");
+        const std::u16string place = r.box < 6 ? addTb(r.box + 1) : addMenu(r.box - 5);
+        if (r.placeFails)
+            rig.host.duringCall = [&](const std::u16string &) {
+                if (rig.host.calls.back() == place)
+                    throw host::Failure(440, u"Second failure");
+            };
+        bool failed = !r.boxFails;
+        rig.desktop.whileMsgBoxOpen = [&failed](const ScriptedPlatform::Message &) {
+            if (!failed) {
+                failed = true;
+                throw host::Failure(7, u"Out of memory");
+            }
+        };
+        const std::size_t mark = rig.journal.size();
+        rig.clickLabel(r.box);
+        if (r.placeFails)
+            CHECK_EQ(rig.since(mark), (Lines{Exists, reg(), OkBox, place, OkBox}));
+        if (r.close)
+            rig.clickClose();
+        CHECK(failed);
+        if (CHECK_EQ(rig.reports().size(), r.reports.size())) {
+            for (std::size_t i = 0; i < r.reports.size(); ++i) {
+                const Seen &seen = r.reports[i];
+                CHECK_EQ(rig.reports()[i].text,
+                         report(seen.number, seen.description, seen.procedure, seen.line, English[0]));
+                CHECK_EQ(rig.reports()[i].title, P);
+            }
+        }
+        CHECK_EQ(rig.host.countOf(place.substr(0, place.find(u'('))), r.placed ? 1 : 0);
+        CHECK_EQ(rig.dlg->chkScreenValue(r.box), std::int16_t(1)); // the user's state stays
+        CHECK(rig.dlg->ScreensChanged()); // no reload cleared it
+        CHECK_EQ(rig.form().isVisible(), r.visible);
+        CHECK_EQ(rig.form().isUnloaded(), !r.visible);
+        // A failed question is no answer: nothing reloads, ACT! stays.
+        CHECK_EQ(rig.host.countOf(u"CreateObject"), 1);
+        CHECK(!program::RestartAct);
+        CHECK(rig.mainUnloads.empty());
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    return check::run(argc, argv,
+                      {
+                          {"texts", texts},
+                          {"layout", layout},
+                          {"textsFit", textsFit},
+                          {"enabledStates", enabledStates},
+                          {"loadReadsBoxesFromHost", loadReadsBoxesFromHost},
+                          {"loadFailures", loadFailures},
+                          {"labelToggles", labelToggles},
+                          {"boxClicks", boxClicks},
+                          {"boxRequests", boxRequests},
+                          {"registersBeforePlacing", registersBeforePlacing},
+                          {"closeFlows", closeFlows},
+                          {"waysOfClosing", waysOfClosing},
+                          {"restartPaths", restartPaths},
+                          {"faultSweep", faultSweep},
+                          {"twoFailures", twoFailures},
+                      });
+}

@@ -1,405 +1,293 @@
 #include "host/Failure.h"
-#include "settings/SettingsStore.h"
+#include "host/Text.h"
 #include "settings/frmLocation.h"
-#include "tests/settings/IsolatedSettings.h"
+#include "tests/support/Check.h"
+#include "tests/support/MemorySettings.h"
+#include "tests/support/RecordingFace.h"
 #include "tests/support/ScriptedPlatform.h"
 
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QtTest>
-
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
-using settings::SettingsStore;
+using testsupport::MemorySettings;
+using testsupport::RecordingFace;
+using testsupport::ScriptedPlatform;
+using Lines = std::vector<std::u16string>;
 
 namespace {
 
-const QString Missing = QStringLiteral("<missing>");
-
-QString stored()
+const std::u16string Read = u"read(Pennaroc,Settings,DefaultFolder)";
+std::u16string written(const std::u16string &text)
 {
-    return SettingsStore::read(QStringLiteral("Pennaroc"), QStringLiteral("Settings"), QStringLiteral("DefaultFolder"),
-                               Missing);
+    return u"write(Pennaroc,Settings,DefaultFolder," + text + u")";
 }
 
-void store(const QString &text)
+std::string placeOf(const forms::Twips &t)
 {
-    SettingsStore::write(QStringLiteral("Pennaroc"), QStringLiteral("Settings"), QStringLiteral("DefaultFolder"), text);
-}
-
-QString storeFile()
-{
-    return SettingsStore::fileName(QStringLiteral("Pennaroc"));
+    return std::to_string(t.left) + "," + std::to_string(t.top) + " " + std::to_string(t.width) + "x"
+        + std::to_string(t.height);
 }
 
 // A desktop whose program folder cannot be found.
-class NoProgramFolder : public testsupport::ScriptedPlatform {
+class NoProgramFolder : public ScriptedPlatform {
 public:
-    QString ProgramFolder() override { throw host::Failure(52, QStringLiteral("Bad file name or number")); }
+    std::u16string ProgramFolder() override { throw host::Failure(52, u"Bad file name or number"); }
 };
+
+constexpr forms::FormSpec OwnerLayout{"Form1", u"", 3000, 2000};
+
+// The dialog over the main window, on a store that holds value (nothing:
+// no entry). open() shows it modally; the hook acts as the user.
+struct Rig {
+    RecordingFace face;
+    ScriptedPlatform desktop;
+    MemorySettings store;
+    forms::Form owner{OwnerLayout, face};
+    std::unique_ptr<frmLocation> dialog;
+
+    explicit Rig(std::optional<std::u16string> value = std::nullopt, ScriptedPlatform *otherDesktop = nullptr,
+                 std::optional<host::Failure> readFailure = std::nullopt)
+    {
+        store.readFailure = readFailure;
+        if (value)
+            store.setEntry(u"Pennaroc", u"Settings", u"DefaultFolder", *value);
+        dialog = std::make_unique<frmLocation>(face, otherDesktop ? *otherDesktop : desktop, store, owner.handle());
+    }
+    forms::Control &txtPath() { return dialog->form().control("txtPath"); }
+    forms::Control &button(const char *name) { return dialog->form().control(name); }
+    std::optional<std::u16string> stored() const { return store.entry(u"Pennaroc", u"Settings", u"DefaultFolder"); }
+    void open(std::function<void(frmLocation &)> user)
+    {
+        face.whileModalOf["frmLocation"] = [this, user](forms::Form &) { user(*dialog); };
+        dialog->showModal();
+    }
+    Lines life() const { return testsupport::only(face.told, {u"modal", u"close", u"stuck"}); }
+};
+
+void layout()
+{
+    Rig rig;
+    forms::Form &form = rig.dialog->form();
+    CHECK_EQ(form.Caption(), std::u16string(u"Default Attachment Location"));
+    CHECK_EQ(form.width(), 7035);
+    CHECK_EQ(form.height(), 1710);
+    CHECK_EQ(form.spec().flags, unsigned(forms::NoFormFlags)); // opens over its owner
+    CHECK_EQ(std::string(form.spec().focus), std::string("cmdOK"));
+    CHECK(form.icon() == forms::Icon::None);
+    CHECK_EQ(rig.face.peerOf(form).ownerId(), std::string("Form1"));
+    const struct {
+        const char *name;
+        forms::Kind kind;
+        std::u16string caption;
+        forms::Twips place;
+        int tabIndex;
+        unsigned flags;
+    } rows[] = {
+        {"cmdOK", forms::Kind::Button, u"&OK", {2478, 1170, 1000, 325}, 0, forms::Default},
+        {"cmdCancel", forms::Kind::Button, u"&Cancel", {3558, 1170, 1000, 325}, 1, forms::Cancel},
+        {"cmdBrowse", forms::Kind::Button, u"Browse...", {5865, 615, 1000, 325}, 2, 0},
+        {"txtPath", forms::Kind::TextBox, u"", {300, 615, 5505, 315}, 3, 0},
+        {"lblPath", forms::Kind::Label, u"Default Attachment Folder :", {300, 330, 5505, 285}, -1, 0},
+    };
+    CHECK_EQ(form.controls().size(), std::size(rows));
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        const forms::Control &c = form.control(r.name);
+        CHECK(c.kind() == r.kind);
+        CHECK_EQ(c.Caption(), r.caption);
+        CHECK_EQ(placeOf(c.place()), placeOf(r.place));
+        CHECK_EQ(c.spec().tabIndex, r.tabIndex);
+        CHECK_EQ(c.spec().flags, r.flags);
+        CHECK(c.spec().font == forms::Font{});
+    }
+    CHECK_EQ(rig.face.mismatches(form), std::u16string());
+}
+
+// What loading shows, and that OK (by button or Enter) stores exactly what
+// the box holds then: the stored text as it is, or the program folder when
+// there is none, or what the user typed.
+void loadThenOk()
+{
+    const struct {
+        const char *name;
+        std::optional<std::u16string> stored;
+        std::u16string shown;
+        std::optional<std::u16string> typed;
+    } rows[] = {
+        {"no entry: the program folder", std::nullopt, u"/opt/pennaroc", {}},
+        {"empty entry stays empty", u"", u"", {}},
+        {"a folder that no longer exists", u"/no/such/folder", u"/no/such/folder", {}},
+        {"blanks around it", u"  /srv/attachments  ", u"  /srv/attachments  ", {}},
+        {"CR, LF and tab", u"/a\r\nb\tc\r", u"/a\r\nb\tc\r", {}},
+        {"beyond the BMP", u"/srv/\U0001F4CE d\u00E9als", u"/srv/\U0001F4CE d\u00E9als", {}},
+        {"longer than a text box's usual limit", std::u16string(40000, u'x'), std::u16string(40000, u'x'), {}},
+        {"typed over the stored text", u"/old", u"/old", u"  /srv/Attach ments/ "},
+        {"typed, no entry", std::nullopt, u"/opt/pennaroc", u"/chosen "},
+    };
+    bool enter = false;
+    for (const auto &r : rows) {
+        enter = !enter;
+        check::Row row(std::string(r.name) + (enter ? ", Enter" : ", OK"));
+        Rig rig(r.stored);
+        CHECK_EQ(rig.txtPath().Text(), r.shown);
+        CHECK_EQ(rig.store.calls, Lines{Read});
+        bool open = false;
+        rig.open([&](frmLocation &d) {
+            open = d.form().isVisible();
+            if (r.typed)
+                rig.face.typeText(rig.txtPath(), *r.typed);
+            if (enter)
+                d.form().userEnter();
+            else
+                rig.button("cmdOK").userClick();
+        });
+        const std::u16string expected = r.typed.value_or(r.shown);
+        CHECK(open);
+        CHECK_EQ(rig.store.calls, (Lines{Read, written(expected)}));
+        CHECK_EQ(rig.stored(), std::optional<std::u16string>(expected));
+        CHECK_EQ(rig.life(), (Lines{u"modal frmLocation", u"close frmLocation"}));
+        CHECK(rig.desktop.messages.empty());
+    }
+}
+
+// Cancel, Escape and the close box store nothing, whatever was typed.
+void nothingStoredWithoutOk()
+{
+    const struct {
+        const char *name;
+        void (*act)(frmLocation &);
+    } ways[] = {
+        {"Cancel", [](frmLocation &d) { d.form().control("cmdCancel").userClick(); }},
+        {"Escape", [](frmLocation &d) { d.form().userEscape(); }},
+        {"close box", [](frmLocation &d) { d.form().userClose(); }},
+    };
+    for (const auto &way : ways) {
+        for (const std::optional<std::u16string> &before : {std::optional<std::u16string>(),
+                                                            std::optional<std::u16string>(u" /earlier ")}) {
+            check::Row row(std::string(way.name) + (before ? ", earlier value" : ", no entry"));
+            Rig rig(before);
+            rig.open([&](frmLocation &d) {
+                rig.face.typeText(rig.txtPath(), u"/typed");
+                way.act(d);
+                CHECK(d.form().isUnloaded());
+            });
+            CHECK_EQ(rig.store.writes, 0);
+            CHECK_EQ(rig.stored(), before);
+            CHECK(rig.desktop.folderOwners.empty());
+            CHECK(rig.desktop.messages.empty());
+            CHECK_EQ(rig.life(), (Lines{u"modal frmLocation", u"close frmLocation"}));
+        }
+    }
+    // Each opening reads the store afresh: what was cancelled, or written
+    // meanwhile by another copy, is what the next one shows.
+    Rig rig(u"/kept");
+    rig.open([&](frmLocation &) { rig.face.typeText(rig.txtPath(), u"/typed but cancelled"); });
+    CHECK_EQ(frmLocation(rig.face, rig.desktop, rig.store).form().control("txtPath").Text(), std::u16string(u"/kept"));
+    rig.store.setEntry(u"Pennaroc", u"Settings", u"DefaultFolder", u"/changed elsewhere");
+    CHECK_EQ(frmLocation(rig.face, rig.desktop, rig.store).form().control("txtPath").Text(),
+             std::u16string(u"/changed elsewhere"));
+}
+
+// Browse shows the folder chooser over the dialog; a chosen folder replaces
+// the text, a cancel keeps it, and nothing is stored before OK.
+void browse()
+{
+    const struct {
+        const char *name;
+        std::optional<std::u16string> answer;
+        std::u16string shown;
+    } rows[] = {
+        {"cancelled: typed text kept", std::nullopt, u" typed by hand "},
+        {"folder chosen", u"/home/ann/Deals 2026", u"/home/ann/Deals 2026"},
+        {"an item without a path empties the box", u"", u""},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        Rig rig;
+        rig.desktop.folderAnswers.push_back(r.answer);
+        rig.open([&](frmLocation &d) {
+            rig.face.typeText(rig.txtPath(), u" typed by hand ");
+            rig.button("cmdBrowse").userClick();
+            CHECK(d.form().isVisible() && !d.form().isUnloaded());
+            CHECK_EQ(rig.txtPath().Text(), r.shown);
+            CHECK_EQ(rig.store.writes, 0);
+            rig.button("cmdOK").userClick();
+        });
+        if (CHECK_EQ(rig.desktop.folderOwners.size(), std::size_t(1)))
+            CHECK(rig.desktop.folderOwners[0] == rig.dialog->form().handle());
+        CHECK_EQ(rig.stored(), std::optional<std::u16string>(r.shown));
+        CHECK_EQ(rig.face.mismatches(rig.dialog->form()), std::u16string());
+    }
+}
+
+// A failing load is reported under the program's error title; the dialog
+// still opens, with an empty box.
+void loadFailure()
+{
+    const std::u16string where = u"\rin frmAdo: Sub Form_Load - Line # 17700\r\r"
+                                 u"Please contact support@veltrane.example with this error message.";
+    for (const bool storeFails : {true, false}) {
+        check::Row row(storeFails ? "the store cannot be read" : "the program folder cannot be found");
+        NoProgramFolder noFolder;
+        Rig rig(u"/stored", storeFails ? nullptr : &noFolder,
+                storeFails ? std::optional(testsupport::settingsAccessFailure()) : std::nullopt);
+        const ScriptedPlatform &desktop = storeFails ? rig.desktop : noFolder;
+        if (CHECK_EQ(desktop.messages.size(), std::size_t(1))) {
+            const ScriptedPlatform::Message &m = desktop.messages[0];
+            CHECK_EQ(m.text, (storeFails ? u"Error 75: 'Path/File access error: the settings could not be read'"
+                                         : u"Error 52: 'Bad file name or number'")
+                                 + where);
+            CHECK_EQ(m.style, 0);
+            CHECK_EQ(m.title, std::u16string(u"Pennaroc error"));
+        }
+        CHECK_EQ(rig.txtPath().Text(), std::u16string());
+        bool open = false;
+        rig.open([&](frmLocation &d) { open = d.form().isVisible(); });
+        CHECK(open);
+        CHECK_EQ(rig.store.writes, 0);
+    }
+}
+
+// A failing write is told, and the dialog stays with the text, so that OK
+// can be tried again.
+void saveFailure()
+{
+    Rig rig;
+    rig.store.writeFailure = testsupport::settingsAccessFailure(u"written");
+    rig.open([&](frmLocation &d) {
+        rig.face.typeText(rig.txtPath(), u"/not lost");
+        d.form().userEnter();
+        if (CHECK_EQ(rig.desktop.messages.size(), std::size_t(1))) {
+            const ScriptedPlatform::Message &m = rig.desktop.messages[0];
+            CHECK_EQ(m.text, std::u16string(u"The default attachment folder could not be saved.\r"
+                                            u"Path/File access error: the settings could not be written"));
+            CHECK_EQ(m.style, 48);
+            CHECK_EQ(m.title, std::u16string(u"Pennaroc"));
+        }
+        CHECK(d.form().isVisible() && !d.form().isUnloaded());
+        CHECK_EQ(rig.txtPath().Text(), std::u16string(u"/not lost"));
+        rig.store.writeFailure.reset();
+        rig.button("cmdOK").userClick();
+        CHECK(d.form().isUnloaded());
+    });
+    CHECK_EQ(rig.store.calls, (Lines{Read, written(u"/not lost"), written(u"/not lost")}));
+    CHECK_EQ(rig.stored(), std::optional<std::u16string>(u"/not lost"));
+}
 
 } // namespace
 
-class TestFrmLocation : public QObject {
-    Q_OBJECT
-private Q_SLOTS:
-    void init();
-    void cleanup();
-
-    void windowLayout();
-    void controlLayout_data();
-    void controlLayout();
-    void tabOrderAndFocus();
-
-    void firstOpeningShowsProgramFolder();
-    void storedValueShownUnchanged_data();
-    void storedValueShownUnchanged();
-    void eachOpeningStartsFromStore();
-
-    void okStoresExactlyWhatIsShown_data();
-    void okStoresExactlyWhatIsShown();
-    void modalRunEndsOnEnter();
-    void nothingStoredWithoutOk_data();
-    void nothingStoredWithoutOk();
-
-    void browseChoiceReplacesText_data();
-    void browseChoiceReplacesText();
-    void enterOnBrowsePressesBrowse();
-
-    void loadFailureIsReported_data();
-    void loadFailureIsReported();
-    void saveFailureKeepsDialogOpen();
-
-private:
-    std::unique_ptr<frmLocation> open();
-
-    testsupport::ScriptedPlatform desktop_;
-};
-
-void TestFrmLocation::init()
+int main(int argc, char **argv)
 {
-    desktop_ = testsupport::ScriptedPlatform();
-    desktop_.programFolder = QStringLiteral("/opt/pennaroc");
-    QFile::remove(storeFile());
+    return check::run(argc, argv,
+                      {
+                          {"layout", layout},
+                          {"loadThenOk", loadThenOk},
+                          {"nothingStoredWithoutOk", nothingStoredWithoutOk},
+                          {"browse", browse},
+                          {"loadFailure", loadFailure},
+                          {"saveFailure", saveFailure},
+                      });
 }
-
-void TestFrmLocation::cleanup()
-{
-    if (QFileInfo(storeFile()).isDir())
-        QDir(storeFile()).removeRecursively();
-    QFile::remove(storeFile());
-}
-
-std::unique_ptr<frmLocation> TestFrmLocation::open()
-{
-    auto dialog = std::make_unique<frmLocation>(desktop_);
-    dialog->show();
-    QApplication::setActiveWindow(dialog.get());
-    if (!QTest::qWaitForWindowActive(dialog.get()))
-        qWarning("the dialog did not become active");
-    return dialog;
-}
-
-void TestFrmLocation::windowLayout()
-{
-    frmLocation dialog(desktop_);
-    QCOMPARE(dialog.windowTitle(), QStringLiteral("Default Attachment Location"));
-    QCOMPARE(dialog.size(), QSize(469, 114));
-    QCOMPARE(dialog.minimumSize(), QSize(469, 114));
-    QCOMPARE(dialog.maximumSize(), QSize(469, 114));
-    const Qt::WindowFlags flags = dialog.windowFlags();
-    QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
-    QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
-    QVERIFY(!(flags & Qt::WindowContextHelpButtonHint));
-    QVERIFY(flags & Qt::WindowCloseButtonHint);
-    QVERIFY(dialog.cmdOK->isDefault());
-    QVERIFY(!dialog.cmdCancel->isDefault());
-    QVERIFY(!dialog.cmdBrowse->isDefault());
-}
-
-void TestFrmLocation::controlLayout_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QRect>("geometry");
-    // Twips / 15, rounded.
-    QTest::newRow("cmdOK") << "cmdOK" << "&OK" << QRect(165, 78, 67, 22);
-    QTest::newRow("cmdCancel") << "cmdCancel" << "&Cancel" << QRect(237, 78, 67, 22);
-    QTest::newRow("cmdBrowse") << "cmdBrowse" << "Browse..." << QRect(391, 41, 67, 22);
-    QTest::newRow("txtPath") << "txtPath" << "" << QRect(20, 41, 367, 21);
-    QTest::newRow("lblPath") << "lblPath" << "Default Attachment Folder :" << QRect(20, 22, 367, 19);
-}
-
-void TestFrmLocation::controlLayout()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, caption);
-    QFETCH(QRect, geometry);
-    desktop_.programFolder.clear();
-    frmLocation dialog(desktop_);
-    auto *control = dialog.findChild<QWidget *>(name);
-    QVERIFY(control);
-    QCOMPARE(control->geometry(), geometry);
-    QString text;
-    if (auto *button = qobject_cast<QPushButton *>(control))
-        text = button->text();
-    else if (auto *label = qobject_cast<QLabel *>(control))
-        text = label->text();
-    else if (auto *edit = qobject_cast<QLineEdit *>(control))
-        text = edit->text();
-    QCOMPARE(text, caption);
-}
-
-void TestFrmLocation::tabOrderAndFocus()
-{
-    auto dialog = open();
-    QCOMPARE(QApplication::focusWidget(), dialog->cmdOK);
-    const QList<QWidget *> expected{dialog->cmdCancel, dialog->cmdBrowse, dialog->txtPath, dialog->cmdOK};
-    for (QWidget *next : expected) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), next);
-    }
-    QVERIFY(dialog->lblPath->focusPolicy() == Qt::NoFocus);
-}
-
-void TestFrmLocation::firstOpeningShowsProgramFolder()
-{
-    auto dialog = open();
-    QCOMPARE(dialog->txtPath->text(), QStringLiteral("/opt/pennaroc"));
-    QCOMPARE(stored(), Missing);
-    QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-    QCOMPARE(stored(), QStringLiteral("/opt/pennaroc"));
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->result(), int(QDialog::Accepted));
-    QVERIFY(desktop_.messages.isEmpty());
-}
-
-void TestFrmLocation::storedValueShownUnchanged_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::newRow("folder that no longer exists") << "/no/such/folder";
-    QTest::newRow("empty: the program folder is not offered") << "";
-    QTest::newRow("leading and trailing blanks") << "  /srv/attachments  ";
-    QTest::newRow("a file, not a folder") << "/etc/hostname";
-    QTest::newRow("line breaks and tabs") << "/a\r\nb\tc";
-    QTest::newRow("beyond the BMP") << QString::fromUtf8("/srv/\xF0\x9F\x93\x8E deals");
-    QTest::newRow("longer than a text box's default limit") << QString(40000, QLatin1Char('x'));
-}
-
-void TestFrmLocation::storedValueShownUnchanged()
-{
-    QFETCH(QString, value);
-    store(value);
-    auto dialog = open();
-    QCOMPARE(dialog->txtPath->text(), value);
-    QTest::keyClick(dialog->cmdOK, Qt::Key_Return);
-    QCOMPARE(stored(), value);
-    QVERIFY(desktop_.messages.isEmpty());
-}
-
-void TestFrmLocation::eachOpeningStartsFromStore()
-{
-    store(QStringLiteral("/kept"));
-    {
-        auto dialog = open();
-        dialog->txtPath->setText(QStringLiteral("/typed but cancelled"));
-        QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
-    }
-    auto dialog = open();
-    QCOMPARE(dialog->txtPath->text(), QStringLiteral("/kept"));
-}
-
-void TestFrmLocation::okStoresExactlyWhatIsShown_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::newRow("click on OK") << "click";
-    QTest::newRow("Enter in the text box") << "enter-text";
-    QTest::newRow("keypad Enter in the text box") << "keypad-text";
-    QTest::newRow("Enter on OK") << "enter-ok";
-    QTest::newRow("Space on OK") << "space-ok";
-}
-
-void TestFrmLocation::okStoresExactlyWhatIsShown()
-{
-    QFETCH(QString, how);
-    store(QStringLiteral("/old"));
-    auto dialog = open();
-    dialog->txtPath->setFocus();
-    dialog->txtPath->selectAll();
-    const QString typed = QStringLiteral("  /srv/Attach ments/ ");
-    QTest::keyClicks(dialog->txtPath, typed);
-    QCOMPARE(dialog->txtPath->text(), typed);
-
-    if (how == QLatin1String("click")) {
-        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-    } else if (how == QLatin1String("enter-text")) {
-        QTest::keyClick(dialog->txtPath, Qt::Key_Return);
-    } else if (how == QLatin1String("keypad-text")) {
-        QTest::keyClick(dialog->txtPath, Qt::Key_Enter, Qt::KeypadModifier);
-    } else {
-        dialog->cmdOK->setFocus();
-        QTest::keyClick(dialog->cmdOK, how == QLatin1String("space-ok") ? Qt::Key_Space : Qt::Key_Return);
-    }
-    QCOMPARE(stored(), typed);
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->result(), int(QDialog::Accepted));
-}
-
-void TestFrmLocation::modalRunEndsOnEnter()
-{
-    frmLocation dialog(desktop_);
-    QTimer::singleShot(0, &dialog, [&] {
-        dialog.txtPath->setFocus();
-        dialog.txtPath->clear();
-        QTest::keyClicks(dialog.txtPath, QStringLiteral("/chosen "));
-        QTest::keyClick(dialog.txtPath, Qt::Key_Return);
-    });
-    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    QCOMPARE(stored(), QStringLiteral("/chosen "));
-}
-
-void TestFrmLocation::nothingStoredWithoutOk_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<bool>("hadValue");
-    for (bool hadValue : {false, true}) {
-        const char *suffix = hadValue ? " (earlier value)" : " (no entry)";
-        QTest::addRow("click on Cancel%s", suffix) << "click-cancel" << hadValue;
-        QTest::addRow("Escape in the text box%s", suffix) << "escape-text" << hadValue;
-        QTest::addRow("Escape on OK%s", suffix) << "escape-ok" << hadValue;
-        QTest::addRow("Escape on Browse%s", suffix) << "escape-browse" << hadValue;
-        QTest::addRow("Enter on Cancel%s", suffix) << "enter-cancel" << hadValue;
-        QTest::addRow("close box%s", suffix) << "close" << hadValue;
-    }
-}
-
-void TestFrmLocation::nothingStoredWithoutOk()
-{
-    QFETCH(QString, how);
-    QFETCH(bool, hadValue);
-    if (hadValue)
-        store(QStringLiteral(" /earlier "));
-    auto dialog = open();
-    dialog->txtPath->setText(QStringLiteral("/typed"));
-
-    if (how == QLatin1String("click-cancel")) {
-        QTest::mouseClick(dialog->cmdCancel, Qt::LeftButton);
-    } else if (how == QLatin1String("escape-text")) {
-        dialog->txtPath->setFocus();
-        QTest::keyClick(dialog->txtPath, Qt::Key_Escape);
-    } else if (how == QLatin1String("escape-ok")) {
-        QTest::keyClick(dialog->cmdOK, Qt::Key_Escape);
-    } else if (how == QLatin1String("escape-browse")) {
-        dialog->cmdBrowse->setFocus();
-        QTest::keyClick(dialog->cmdBrowse, Qt::Key_Escape);
-    } else if (how == QLatin1String("enter-cancel")) {
-        dialog->cmdCancel->setFocus();
-        QTest::keyClick(dialog->cmdCancel, Qt::Key_Return);
-    } else {
-        QVERIFY(dialog->close());
-    }
-    QVERIFY(!dialog->isVisible());
-    QCOMPARE(dialog->result(), int(QDialog::Rejected));
-    QCOMPARE(stored(), hadValue ? QStringLiteral(" /earlier ") : Missing);
-    QVERIFY(desktop_.folderOwners.isEmpty());
-}
-
-void TestFrmLocation::browseChoiceReplacesText_data()
-{
-    QTest::addColumn<std::optional<QString>>("answer");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("cancelled: typed text kept") << std::optional<QString>() << " typed by hand ";
-    QTest::newRow("folder chosen") << std::optional<QString>(QStringLiteral("/home/ann/Deals 2026"))
-                                   << "/home/ann/Deals 2026";
-    QTest::newRow("item without a path empties the box") << std::optional<QString>(QString()) << "";
-}
-
-void TestFrmLocation::browseChoiceReplacesText()
-{
-    QFETCH(std::optional<QString>, answer);
-    QFETCH(QString, shown);
-    desktop_.folderAnswers << answer;
-    auto dialog = open();
-    dialog->txtPath->setText(QStringLiteral(" typed by hand "));
-    QTest::mouseClick(dialog->cmdBrowse, Qt::LeftButton);
-    QCOMPARE(desktop_.folderOwners.size(), 1);
-    QCOMPARE(desktop_.folderOwners[0].data(), dialog.get());
-    QCOMPARE(dialog->txtPath->text(), shown);
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(stored(), Missing);
-    QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-    QCOMPARE(stored(), shown);
-}
-
-void TestFrmLocation::enterOnBrowsePressesBrowse()
-{
-    desktop_.folderAnswers << std::optional<QString>(QStringLiteral("/picked"));
-    auto dialog = open();
-    dialog->cmdBrowse->setFocus();
-    QTest::keyClick(dialog->cmdBrowse, Qt::Key_Return);
-    QCOMPARE(desktop_.folderOwners.size(), 1);
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(stored(), Missing);
-    // Back in the text box, Enter is OK again.
-    dialog->txtPath->setFocus();
-    QTest::keyClick(dialog->txtPath, Qt::Key_Return);
-    QCOMPARE(stored(), QStringLiteral("/picked"));
-    QCOMPARE(desktop_.folderOwners.size(), 1);
-}
-
-void TestFrmLocation::loadFailureIsReported_data()
-{
-    QTest::addColumn<bool>("storeUnreadable");
-    QTest::newRow("settings file cannot be read") << true;
-    QTest::newRow("program folder cannot be found") << false;
-}
-
-void TestFrmLocation::loadFailureIsReported()
-{
-    QFETCH(bool, storeUnreadable);
-    NoProgramFolder noFolder;
-    testsupport::ScriptedPlatform &desktop = storeUnreadable ? desktop_ : noFolder;
-    if (storeUnreadable)
-        QVERIFY(QDir().mkpath(storeFile()));
-    const QString error = storeUnreadable
-        ? QStringLiteral("Error 75: 'Path/File access error: the settings file ") + storeFile()
-            + QStringLiteral(" could not be read'")
-        : QStringLiteral("Error 52: 'Bad file name or number'");
-
-    frmLocation dialog(desktop);
-    QCOMPARE(desktop.messages.size(), 1);
-    QCOMPARE(desktop.messages[0].text,
-             error + QStringLiteral("\rin frmAdo: Sub Form_Load - Line # 17700\r\r"
-                                    "Please contact support@veltrane.example with this error message."));
-    QCOMPARE(desktop.messages[0].style, 0);
-    QCOMPARE(desktop.messages[0].title, QStringLiteral("Pennaroc error"));
-    // The dialog still opens, with an empty box.
-    QCOMPARE(dialog.txtPath->text(), QString());
-    dialog.show();
-    QVERIFY(dialog.isVisible());
-}
-
-void TestFrmLocation::saveFailureKeepsDialogOpen()
-{
-    auto dialog = open();
-    dialog->txtPath->setText(QStringLiteral("/not lost"));
-    QVERIFY(QDir().mkpath(storeFile()));
-    QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-    QCOMPARE(desktop_.messages.size(), 1);
-    QCOMPARE(desktop_.messages[0].style, 48);
-    QCOMPARE(desktop_.messages[0].title, QStringLiteral("Pennaroc"));
-    QVERIFY(desktop_.messages[0].text.startsWith(
-        QStringLiteral("The default attachment folder could not be saved.\rPath/File access error: ")));
-    QVERIFY(dialog->isVisible());
-    QCOMPARE(dialog->txtPath->text(), QStringLiteral("/not lost"));
-
-    // Once the store can be written again, OK goes through.
-    QDir(storeFile()).removeRecursively();
-    QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
-    QCOMPARE(stored(), QStringLiteral("/not lost"));
-    QVERIFY(!dialog->isVisible());
-}
-
-PENNAROC_SETTINGS_TEST_MAIN(TestFrmLocation)
-#include "tst_frmLocation.moc"

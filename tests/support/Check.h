@@ -36,11 +36,31 @@ inline std::string &currentRow()
     return row;
 }
 
+// A text as UTF-8, for the report. Wide texts are UTF-16 on Windows and
+// UTF-32 elsewhere.
+inline std::string narrow(std::u16string_view text) { return text::utf8(text); }
+inline std::string narrow(std::wstring_view text)
+{
+    std::u16string units;
+    for (const wchar_t c : text) {
+        const auto code = static_cast<std::uint32_t>(c);
+        if (sizeof(wchar_t) > 2 && code > 0xFFFF) {
+            units += char16_t(0xD800 + ((code - 0x10000) >> 10));
+            units += char16_t(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            units += char16_t(code);
+        }
+    }
+    return text::utf8(units);
+}
+
 template <class T>
 std::string show(const T &value)
 {
     if constexpr (std::is_convertible_v<const T &, std::u16string_view>) {
-        return "\"" + text::utf8(std::u16string_view(value)) + "\"";
+        return "\"" + narrow(std::u16string_view(value)) + "\"";
+    } else if constexpr (std::is_convertible_v<const T &, std::wstring_view>) {
+        return "\"" + narrow(std::wstring_view(value)) + "\"";
     } else if constexpr (std::is_convertible_v<const T &, std::string_view>) {
         return "\"" + std::string(std::string_view(value)) + "\"";
     } else if constexpr (std::is_same_v<T, bool>) {
@@ -160,6 +180,16 @@ std::optional<host::Failure> failureOf(Statement &&statement)
 
 } // namespace check
 
+// Runs statement, which must throw ExceptionType; then runs inspect(e).
+#define CHECK_THROWS_AS(statement, ExceptionType, inspect)                                                           \
+    do {                                                                                                              \
+        try {                                                                                                         \
+            statement;                                                                                                \
+            ::check::fail("no " #ExceptionType " from " #statement, __FILE__, __LINE__);                              \
+        } catch (const ExceptionType &e) {                                                                            \
+            inspect(e);                                                                                               \
+        }                                                                                                             \
+    } while (false)
 #define CHECK(condition) ::check::verify(bool(condition), #condition, __FILE__, __LINE__)
 #define CHECK_EQ(actual, expected) ::check::equal((actual), (expected), #actual, __FILE__, __LINE__)
 // Runs statement, which must raise host::Failure with the given number.
