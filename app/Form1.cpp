@@ -286,6 +286,11 @@ void Form1::cmdOK_Click()
             trap.at(10080);
             if (FolderFileExists(desktop_, AttachmentPath)) {
                 trap.at(10100);
+                // Anyone who can edit the record can write any path into
+                // it, and the shell runs a program as readily as it opens a
+                // document: a program runs only when the user says so.
+                if (desktop_.OpensAsProgram(AttachmentPath) && !userAgreesToRun(AttachmentPath))
+                    return;
                 // An empty parameter string, not a missing one.
                 desktop_.ShellExecute(form_.handle(), u"Open", AttachmentPath, std::u16string(),
                                       desktop_.ProgramFolder(), platform::SW_SHOW);
@@ -409,6 +414,18 @@ bool Form1::userAgreesToReplace()
                                        u"one will remove the current attachment.\rAre you sure you want to continue?",
                                        platform::vbYesNo | platform::vbExclamation | platform::vbDefaultButton2,
                                        product::applicationTitle());
+    stopIfUnloaded();
+    return answer == platform::vbYes;
+}
+
+bool Form1::userAgreesToRun(const std::u16string &path)
+{
+    const int answer =
+        desktop_.MsgBox(u"The attachment is a program:\r\r" + path
+                            + u"\r\rOpening it will run it with your rights: it can do anything you can do. Open it "
+                              u"only if you trust it and know where it came from.\r\rDo you want to run it?",
+                        platform::vbYesNo | platform::vbExclamation | platform::vbDefaultButton2,
+                        product::applicationTitle());
     stopIfUnloaded();
     return answer == platform::vbYes;
 }

@@ -97,6 +97,9 @@ private:
     std::u16string strippedDetails(const std::u16string &current) const;
     // The replace question; true on Yes.
     bool userAgreesToReplace();
+    // The question before opening an attachment that is a program; true on
+    // Yes.
+    bool userAgreesToRun(const std::u16string &path);
     // A trap that stops its procedure quietly once the window has unloaded.
     platform::ErrorTrap makeTrap(const std::u16string &label);
     // Stops the running procedure when the window has unloaded under it.

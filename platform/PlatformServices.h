@@ -70,6 +70,11 @@ public:
 
     // True when path, exactly as given, names an existing file or folder.
     virtual bool PathExists(const std::u16string &path) = 0;
+
+    // True when opening path through the shell would run a program rather
+    // than open a document: an executable, a script the desktop runs, a
+    // launcher or a shortcut (which may point anywhere).
+    virtual bool OpensAsProgram(const std::u16string &path) = 0;
 };
 
 } // namespace platform

@@ -9,6 +9,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QUrl>
 #include <QWidget>
 
@@ -174,6 +175,46 @@ bool QtPlatformServices::PathExists(const std::u16string &path)
     if (path.empty())
         return false;
     return QFileInfo::exists(qt::toQString(path));
+}
+
+bool QtPlatformServices::OpensAsProgram(const std::u16string &path)
+{
+    if (path.empty())
+        return false;
+    const QFileInfo info(qt::toQString(path));
+    if (info.isDir())
+        return false;
+    // The desktop runs a file it may execute, and a launcher, rather than
+    // open them.
+    if (info.exists() && (info.permissions() & (QFile::ExeUser | QFile::ExeGroup | QFile::ExeOther)))
+        return true;
+    const QString name = info.fileName();
+    // Windows programs and shortcuts, which the desktop may hand to a
+    // Windows layer that runs them.
+    static const QStringList programSuffixes{
+        QStringLiteral(".desktop"), QStringLiteral(".exe"), QStringLiteral(".com"), QStringLiteral(".bat"),
+        QStringLiteral(".cmd"),     QStringLiteral(".scr"), QStringLiteral(".pif"), QStringLiteral(".lnk"),
+        QStringLiteral(".url"),     QStringLiteral(".msi"), QStringLiteral(".vbs"), QStringLiteral(".hta"),
+        QStringLiteral(".cpl"),     QStringLiteral(".jar"), QStringLiteral(".appimage")};
+    for (const QString &suffix : programSuffixes) {
+        if (name.endsWith(suffix, Qt::CaseInsensitive))
+            return true;
+    }
+    // What the content says: a program or script without its execute bit
+    // is still one.
+    static const QStringList programTypes{
+        QStringLiteral("application/x-executable"),     QStringLiteral("application/x-pie-executable"),
+        QStringLiteral("application/x-sharedlib"),      QStringLiteral("application/x-desktop"),
+        QStringLiteral("application/x-shellscript"),    QStringLiteral("application/x-ms-dos-executable"),
+        QStringLiteral("application/x-msdownload"),     QStringLiteral("application/x-ms-shortcut"),
+        QStringLiteral("application/x-msi"),            QStringLiteral("application/x-java-archive"),
+        QStringLiteral("application/vnd.appimage")};
+    const QMimeType type = QMimeDatabase().mimeTypeForFile(info);
+    for (const QString &program : programTypes) {
+        if (type.inherits(program))
+            return true;
+    }
+    return false;
 }
 
 } // namespace platform

@@ -27,6 +27,7 @@ public:
     std::u16string ProgramFolder() override;
     std::u16string ExecutableName() override;
     bool PathExists(const std::u16string &path) override;
+    bool OpensAsProgram(const std::u16string &path) override;
 
     // Where the single-instance lock lives: the user's runtime folder
     // ($XDG_RUNTIME_DIR), or without one the temporary folder, under a name

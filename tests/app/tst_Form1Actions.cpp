@@ -209,6 +209,60 @@ void open()
     }
 }
 
+// A path that would run a program is opened only after a Yes; a document
+// asks nothing, and No leaves the window open on the same record.
+void programQuestion()
+{
+    const std::u16string program = u"/srv/share/quote.exe";
+    const std::u16string question =
+        u"The attachment is a program:\r\r/srv/share/quote.exe\r\rOpening it will run it with your rights: it can "
+        u"do anything you can do. Open it only if you trust it and know where it came from.\r\rDo you want to run "
+        u"it?";
+    struct Row { const char *name; bool isProgram; std::deque<int> answers; bool opened; };
+    const Row rows[] = {
+        {"a document opens without a question", false, {}, true},
+        {"a program, Yes", true, {platform::vbYes}, true},
+        {"a program, No", true, {platform::vbNo}, false},
+        {"a program, the box closed (No)", true, {}, false},
+    };
+    for (const Row &r : rows) {
+        check::Row row(r.name);
+        Rig rig(u"See [[" + program + u"]]");
+        rig.desktop.existingPaths = {program};
+        if (r.isProgram)
+            rig.desktop.programPaths = {program};
+        rig.desktop.msgBoxAnswers = r.answers;
+        app::Form1 &form = rig.load();
+        rig.ok();
+        CHECK_EQ(rig.desktop.programQueries, Lines{program});
+        if (r.isProgram) {
+            if (CHECK_EQ(sizeOf(rig.desktop.messages), 1))
+                checkMessage(rig.desktop.messages[0], question, 308, u"Pennaroc");
+        } else {
+            CHECK(rig.desktop.messages.empty());
+        }
+        CHECK_EQ(sizeOf(rig.desktop.shellRequests), r.opened ? 1 : 0);
+        CHECK_EQ(rig.ended(), r.opened);
+        if (!r.opened) {
+            // The window stays on the same record, Open still selected.
+            CHECK_EQ(rig.selected(), 0);
+            CHECK_EQ(form.attachmentPath(), program);
+            CHECK(rig.host.calls.empty());
+        }
+    }
+    // A notification while the question is open ends the program; nothing
+    // is opened afterwards.
+    Rig rig(u"See [[" + program + u"]]");
+    rig.desktop.existingPaths = {program};
+    rig.desktop.programPaths = {program};
+    rig.desktop.msgBoxAnswers = {platform::vbYes};
+    rig.desktop.whileMsgBoxOpen = [&](const ScriptedPlatform::Message &) { rig.host.raiseEvent(22); };
+    rig.load();
+    rig.ok();
+    CHECK(rig.desktop.shellRequests.empty());
+    CHECK(rig.ended());
+}
+
 // ------------------------------------------------------------- Attach
 
 void startingFolder()
@@ -662,6 +716,7 @@ int main(int argc, char **argv)
                       {
                           {"markerRules", markerRules},
                           {"open", open},
+                          {"programQuestion", programQuestion},
                           {"startingFolder", startingFolder},
                           {"cancelIsSilent", cancelIsSilent},
                           {"refusedWrites", refusedWrites},

@@ -20,6 +20,7 @@ class TestE2eActions : public QObject {
 private Q_SLOTS:
     void attachThenRemove();
     void openHandsThePathToTheDesktop();
+    void programAsksFirst();
     void replaceQuestion();
     void notificationWhileDialogOpen_data();
     void notificationWhileDialogOpen();
@@ -161,6 +162,45 @@ void TestE2eActions::openHandsThePathToTheDesktop()
     }
     QVERIFY(!QFile::exists(folder + QStringLiteral("/pwned")));
     QVERIFY(!QFile::exists(session.scratch() + QStringLiteral("/pwned")));
+}
+
+// An attachment that is an executable script is opened only after Yes; No
+// (the default) hands nothing to the desktop and keeps the window.
+void TestE2eActions::programAsksFirst()
+{
+    e2e::DesktopSession session;
+    if (!session.problem().isEmpty())
+        QSKIP(qPrintable(session.problem()));
+    const QString folder = session.scratch() + QStringLiteral("/files");
+    const QString script = e2e::DesktopSession::makeFile(folder, QStringLiteral("quote.sh"));
+    QVERIFY(!script.isEmpty());
+    QVERIFY(QFile::setPermissions(script, QFile::permissions(script) | QFile::ExeOwner | QFile::ExeUser));
+    const QString record = QStringLiteral("See [[") + script + QStringLiteral("]]");
+    QVERIFY(session.createDatabase({record}));
+    QVERIFY(session.startStandin({QStringLiteral("--current"), QStringLiteral("0")}));
+    session.startPennaroc();
+    const QString window = session.waitForWindow(QStringLiteral("^Pennaroc$"));
+    QVERIFY2(!window.isEmpty(), qPrintable(session.visibleTitles()));
+
+    // Open is selected; OK asks first, and Return takes No.
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    QString question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
+    QVERIFY2(!question.isEmpty(), "the question did not appear");
+    QVERIFY(session.keys(question, {QStringLiteral("Return")}));
+    QTRY_COMPARE_WITH_TIMEOUT(session.windows(QStringLiteral("^Pennaroc$")).size(), 1, 5000);
+    QCOMPARE(session.waitForPennarocEnd(500), -1);
+    QVERIFY(session.xdgOpenCalls().isEmpty());
+
+    // Yes opens it, and the program ends as after any Open.
+    QVERIFY(session.keys(window, {QStringLiteral("Return")}));
+    question = session.waitForNewWindow(QStringLiteral("^Pennaroc$"), {window});
+    QVERIFY2(!question.isEmpty(), "the question did not appear again");
+    QVERIFY(session.keys(question, {QStringLiteral("alt+y")}));
+    QCOMPARE(session.waitForPennarocEnd(15000), 0);
+    const QStringList calls = waitForXdgOpen(session, 1);
+    QCOMPARE(calls.size(), 1);
+    QCOMPARE(QUrl(calls[0]).toLocalFile(), script);
+    QCOMPARE(detailsOf(session, 0), record);
 }
 
 void TestE2eActions::replaceQuestion()

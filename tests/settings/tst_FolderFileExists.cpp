@@ -17,6 +17,7 @@ public:
     std::set<std::u16string> existing;
     std::vector<std::u16string> asked;
 
+    bool OpensAsProgram(const std::u16string &) override { return unexpected(false); }
     bool PathExists(const std::u16string &path) override
     {
         asked.push_back(path);

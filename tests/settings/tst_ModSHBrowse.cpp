@@ -41,6 +41,7 @@ public:
     std::u16string ProgramFolder() override { return unexpected(std::u16string()); }
     std::u16string ExecutableName() override { return unexpected(std::u16string()); }
     bool PathExists(const std::u16string &) override { return unexpected(false); }
+    bool OpensAsProgram(const std::u16string &) override { return unexpected(false); }
 
 private:
     template <class T>

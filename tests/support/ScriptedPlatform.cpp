@@ -79,6 +79,13 @@ bool ScriptedPlatform::PathExists(const std::u16string &path)
     return !path.empty() && existingPaths.count(path) > 0;
 }
 
+bool ScriptedPlatform::OpensAsProgram(const std::u16string &path)
+{
+    programQueries.push_back(path);
+    note(u"OpensAsProgram(" + path + u")");
+    return programPaths.count(path) > 0;
+}
+
 std::u16string linkRequestMismatch(const ScriptedPlatform::Shell &shell, const std::u16string &target,
                                    const std::u16string &folder)
 {

@@ -55,6 +55,8 @@ public:
     // The paths that exist, exactly as written; nothing else does, and
     // empty text never does.
     std::set<std::u16string> existingPaths;
+    // The paths that open as programs (OpensAsProgram).
+    std::set<std::u16string> programPaths;
 
     // --- requests ------------------------------------------------------------
     std::vector<Message> messages;
@@ -63,6 +65,7 @@ public:
     std::vector<Shell> shellRequests;
     std::vector<platform::WindowHandle> foregroundWindows;
     std::vector<std::u16string> pathQueries; // each path asked of PathExists, in order
+    std::vector<std::u16string> programQueries; // each path asked of OpensAsProgram, in order
     int instanceChecks = 0;
     std::vector<std::u16string> *journal = nullptr; // when set, requests are appended here too
 
@@ -77,6 +80,7 @@ public:
     std::u16string ProgramFolder() override { return programFolder; }
     std::u16string ExecutableName() override { return executableName; }
     bool PathExists(const std::u16string &path) override;
+    bool OpensAsProgram(const std::u16string &path) override;
 
 private:
     void note(const std::u16string &line);

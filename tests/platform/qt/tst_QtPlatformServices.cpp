@@ -91,6 +91,8 @@ private Q_SLOTS:
     void onlyALiveCopyRefuses();
     void pathExists_data();
     void pathExists();
+    void opensAsProgram_data();
+    void opensAsProgram();
     void openFile_data();
     void openFile();
 };
@@ -347,6 +349,74 @@ void TestQtPlatformServices::pathExists()
     path.replace(QStringLiteral("DIR"), dir.path());
     platform::QtPlatformServices desktop;
     QCOMPARE(desktop.PathExists(path.toStdU16String()), exists);
+}
+
+void TestQtPlatformServices::opensAsProgram_data()
+{
+    // Each file is made in a folder of its own with the given content; mode
+    // is its permission bits.
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("program");
+    const QByteArray text("Quote for May\n");
+    const QByteArray script("#!/bin/sh\necho hi\n");
+    const QByteArray elf("\x7f" "ELF\x02\x01\x01\0\0\0\0\0\0\0\0\0\x03\0\x3e\0", 20);
+    const QByteArray pdf("%PDF-1.4\n");
+    const QByteArray launcher("[Desktop Entry]\nType=Application\nExec=sh -c true\nName=x\n");
+    const int plain = 0644, runnable = 0755, ownerOnly = 0744 | 0100;
+    // Documents.
+    QTest::newRow("text") << "Quote.txt" << text << plain << false;
+    QTest::newRow("PDF") << "invoice.pdf" << pdf << plain << false;
+    QTest::newRow("several dots") << "quote.2026.05.txt" << text << plain << false;
+    QTest::newRow("upper-case document") << "INVOICE.PDF" << pdf << plain << false;
+    QTest::newRow("no extension, text") << "README" << text << plain << false;
+    QTest::newRow("a folder") << "folder/" << QByteArray() << runnable << false;
+    // Programs.
+    QTest::newRow("executable script") << "run.sh" << script << runnable << true;
+    QTest::newRow("execute bit for the owner only") << "notes.txt" << text << ownerOnly << true;
+    QTest::newRow("no extension, executable") << "tool" << script << runnable << true;
+    QTest::newRow("script by its content, no execute bit") << "setup" << script << plain << true;
+    QTest::newRow("program by its content, no execute bit") << "a.out" << elf << plain << true;
+    QTest::newRow("launcher") << "app.desktop" << launcher << plain << true;
+    QTest::newRow("upper-case launcher") << "APP.DESKTOP" << launcher << plain << true;
+    QTest::newRow("Windows program") << "quote.exe" << QByteArray("MZ") << plain << true;
+    QTest::newRow("upper-case Windows program") << "QUOTE.EXE" << QByteArray("MZ") << plain << true;
+    QTest::newRow("shortcut after a document's name") << "invoice.pdf.lnk" << QByteArray("L") << plain << true;
+    QTest::newRow("web shortcut") << "site.url" << QByteArray("[InternetShortcut]\n") << plain << true;
+    QTest::newRow("batch file") << "go.bat" << QByteArray("@echo off\r\n") << plain << true;
+}
+
+void TestQtPlatformServices::opensAsProgram()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(int, mode);
+    QFETCH(bool, program);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(name);
+    if (name.endsWith(QLatin1Char('/'))) {
+        QVERIFY(QDir(dir.path()).mkdir(name.chopped(1)));
+    } else {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
+    QFile::Permissions permissions;
+    const std::pair<int, QFile::Permissions> bits[] = {
+        {0400, QFile::ReadOwner | QFile::ReadUser}, {0200, QFile::WriteOwner | QFile::WriteUser},
+        {0100, QFile::ExeOwner | QFile::ExeUser},   {0040, QFile::ReadGroup},
+        {0010, QFile::ExeGroup},                    {0004, QFile::ReadOther},
+        {0001, QFile::ExeOther}};
+    for (const auto &[bit, flags] : bits) {
+        if (mode & bit)
+            permissions |= flags;
+    }
+    QVERIFY(QFile::setPermissions(path, permissions));
+    platform::QtPlatformServices desktop;
+    QCOMPARE(desktop.OpensAsProgram(path.toStdU16String()), program);
+    QVERIFY(!desktop.OpensAsProgram(std::u16string()));
 }
 
 void TestQtPlatformServices::openFile_data()
