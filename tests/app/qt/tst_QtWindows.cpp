@@ -30,7 +30,6 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFontInfo>
-#include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -41,7 +40,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSettings>
 #include <QStyle>
 #include <QTemporaryDir>
@@ -54,6 +52,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 testsupport::IsolatedSettings *testsupport::IsolatedSettings::current = nullptr;
 
@@ -61,15 +60,8 @@ namespace {
 
 using platform::qt::widgetOf;
 
-QString q(const std::u16string &text)
-{
-    return QString::fromStdU16String(text);
-}
-
-std::u16string u(const QString &text)
-{
-    return text.toStdU16String();
-}
+QString q(const std::u16string &text) { return QString::fromStdU16String(text); }
+std::u16string u(const QString &text) { return text.toStdU16String(); }
 
 QStringList list(const std::vector<std::u16string> &texts)
 {
@@ -126,17 +118,37 @@ QStringList requestsOf(const testsupport::ScriptedPlatform &desktop)
     return out;
 }
 
-// Counts the presses of a button as its window receives them; the button's
-// own procedure still runs.
-std::shared_ptr<int> countClicks(forms::Control &control)
+// Records the presses of a window's buttons by id, in order; the buttons'
+// own procedures still run.
+std::shared_ptr<QStringList> recordPresses(const forms::Form &form)
 {
-    auto count = std::make_shared<int>(0);
-    control.Click = [count, inner = control.Click] {
-        ++*count;
-        if (inner)
-            inner();
-    };
-    return count;
+    auto pressed = std::make_shared<QStringList>();
+    for (const auto &c : form.controls()) {
+        if (c->kind() != forms::Kind::Button)
+            continue;
+        const QString id = QString::fromUtf8(c->spec().id.data(), qsizetype(c->spec().id.size()));
+        c->Click = [pressed, id, inner = c->Click] {
+            *pressed << id;
+            if (inner)
+                inner();
+        };
+    }
+    return pressed;
+}
+
+// A table's rows as data rows: the data function adds one per entry, and
+// the test takes its entry.
+template <class Row, std::size_t N>
+void addRows(const Row (&rows)[N])
+{
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < N; ++i)
+        QTest::newRow(rows[i].name) << int(i);
+}
+template <class Row, std::size_t N>
+const Row &rowOf(const Row (&rows)[N])
+{
+    return rows[*static_cast<const int *>(QTest::qData("row", qMetaTypeId<int>()))];
 }
 
 // The scripted desktop, which records every request; a test may hand the
@@ -208,23 +220,38 @@ void storeDefaultFolder(const std::optional<QString> &folder)
     store.sync();
 }
 
+// A folder where the settings file belongs, which can be neither read nor
+// written, until the guard goes.
+struct UnreadableSettingsFile {
+    const QString file = settings::QtSettingsStore::fileName(u"Pennaroc");
+    UnreadableSettingsFile()
+    {
+        QFile::remove(file);
+        QDir().mkpath(file);
+    }
+    ~UnreadableSettingsFile() { QDir(file).removeRecursively(); }
+};
+
 // A window of the program on the Qt face, over a scripted host and desktop;
 // its widgets are found by the ids of its table.
 struct Window {
     platform::qt::QtFace face;
     testsupport::FakeHost host;
     Desktop desktop;
+    testsupport::MemorySettings memory;
+    settings::QtSettingsStore settingsFile;
 
     Window() { program::RestartAct = false; }
     virtual ~Window() { program::RestartAct = false; }
     virtual forms::Form &form() const = 0;
+    settings::SettingsStore &store(bool realSettings)
+    {
+        return realSettings ? static_cast<settings::SettingsStore &>(settingsFile) : memory;
+    }
 
     QWidget *window() const { return widgetOf(form().handle()); }
     template <class T = QWidget>
-    T *find(const QString &id) const
-    {
-        return window()->findChild<T *>(id);
-    }
+    T *find(const QString &id) const { return window()->findChild<T *>(id); }
     bool showActive() const
     {
         form().show();
@@ -235,34 +262,14 @@ struct Window {
 
 // The main window, its setting in memory or in the real settings file.
 struct Main : Window {
-    testsupport::MemorySettings memory;
-    settings::QtSettingsStore settingsFile;
     std::unique_ptr<app::Form1> main;
 
     app::Form1 &make(bool realSettings = false)
     {
-        main = std::make_unique<app::Form1>(face, host, desktop,
-                                            realSettings ? static_cast<settings::SettingsStore &>(settingsFile)
-                                                         : static_cast<settings::SettingsStore &>(memory));
+        main = std::make_unique<app::Form1>(face, host, desktop, store(realSettings));
         return *main;
     }
     forms::Form &form() const override { return main->form(); }
-    QRadioButton *option(int index) const { return find<QRadioButton>(QStringLiteral("optAction%1").arg(index)); }
-    // Enabled and selected states of the three options, as "E-E/s--".
-    QString states() const
-    {
-        QString enabled, selected;
-        for (int i = 0; i < 3; ++i) {
-            enabled += option(i)->isEnabled() ? u'E' : u'-';
-            selected += option(i)->isChecked() ? u's' : u'-';
-        }
-        return enabled + u'/' + selected;
-    }
-    QString written(int row = 3) const
-    {
-        const auto found = host.details.find(row);
-        return found == host.details.end() ? QString() : q(found->second);
-    }
 };
 
 // The integration dialog as the main window sets it up.
@@ -285,21 +292,22 @@ struct Integrate : Window {
 };
 
 struct Location : Window {
-    testsupport::MemorySettings memory;
-    settings::QtSettingsStore settingsFile;
     std::unique_ptr<frmLocation> dlg;
 
     explicit Location(bool realSettings = false)
     {
-        dlg = std::make_unique<frmLocation>(face, desktop,
-                                            realSettings ? static_cast<settings::SettingsStore &>(settingsFile)
-                                                         : static_cast<settings::SettingsStore &>(memory));
+        dlg = std::make_unique<frmLocation>(face, desktop, store(realSettings));
     }
     forms::Form &form() const override { return dlg->form(); }
+    QLineEdit *text() const { return find<QLineEdit>(QStringLiteral("txtPath")); }
     QString stored() const
     {
         const auto entry = memory.entry(u"Pennaroc", u"Settings", u"DefaultFolder");
         return entry ? q(*entry) : QStringLiteral("<missing>");
+    }
+    QString storedInFile()
+    {
+        return q(settingsFile.read(u"Pennaroc", u"Settings", u"DefaultFolder", u"<missing>"));
     }
 };
 
@@ -394,52 +402,26 @@ private Q_SLOTS:
     void cleanup();
 
     // Every window.
-    void windowFrames_data();
-    void windowFrames();
-    void controlPlaces_data();
-    void controlPlaces();
-    void tabOrder_data();
-    void tabOrder();
-    void links_data();
-    void links();
-    void closing_data();
-    void closing();
-    void oneFaceEverywhere_data();
-    void oneFaceEverywhere();
+    void windows_data(); void windows();
+    void controls_data(); void controls();
+    void userActs_data(); void userActs();
 
     // The main window.
-    void mainMenusFontsAndState();
     void mainLinkTextFits();
-    void mainEnterPressesOk();
-    void mainMenusOpenModalDialogs_data();
-    void mainMenusOpenModalDialogs();
+    void mainMenusOpenModalDialogs_data(); void mainMenusOpenModalDialogs();
     void mainRestartEndsOnSecondRealTick();
-    void mainNotificationInRealModalWindows_data();
-    void mainNotificationInRealModalWindows();
-    void mainOkWithRealFilesAndSettings_data();
-    void mainOkWithRealFilesAndSettings();
-    void mainUnusualRealFileNames_data();
-    void mainUnusualRealFileNames();
-    void mainRealOpenFileDialog_data();
-    void mainRealOpenFileDialog();
+    void mainNotificationInRealModalWindows_data(); void mainNotificationInRealModalWindows();
+    void mainOkWithRealFiles_data(); void mainOkWithRealFiles();
+    void mainRealOpenFileDialog_data(); void mainRealOpenFileDialog();
 
     // The dialogs.
-    void integrateTextsFit_data();
-    void integrateTextsFit();
-    void integrateAccessibleNames_data();
-    void integrateAccessibleNames();
-    void integrateClicks_data();
-    void integrateClicks();
-    void integrateRestartFromModalLoop();
-    void locationKeys_data();
-    void locationKeys();
-    void locationShowsStoredTextWhole_data();
-    void locationShowsStoredTextWhole();
-    void locationRealFolderChooser_data();
-    void locationRealFolderChooser();
-    void locationModalShowEndsOnEnter();
+    void integrateTextsFit_data(); void integrateTextsFit();
+    void integrateAccessibleNames_data(); void integrateAccessibleNames();
+    void integrateClicks_data(); void integrateClicks();
+    void dialogsEndTheirRealModalLoops();
+    void locationShowsStoredTextWhole_data(); void locationShowsStoredTextWhole();
+    void locationRealFolderChooser_data(); void locationRealFolderChooser();
     void locationUnreadableSettingsFile();
-    void aboutFontsAndSeparator();
 };
 
 void TestQtWindows::cleanup()
@@ -449,76 +431,144 @@ void TestQtWindows::cleanup()
     // A window that ended the program asked the application to quit, and Qt
     // keeps that request: every modal loop after it would end at once. One
     // pass of the application's own loop clears it.
-    QTimer now;
-    now.setSingleShot(true);
-    connect(&now, &QTimer::timeout, [] { QCoreApplication::exit(0); });
-    now.start(0);
+    QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
     QApplication::exec();
 }
 
 // ================================================================ every window
 
-void TestQtWindows::windowFrames_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QSize>("size"); // of the client area
-    QTest::addColumn<QStringList>("buttons"); // the default one first
-    QTest::addColumn<bool>("centred");        // on the screen, as built
-    QTest::newRow("main window") << "Form1" << P << QSize(351, 168) << QStringList{"cmdOK", "cmdCancel"} << true;
-    QTest::newRow("integration dialog") << "frmIntegrate" << "Integrate with ACT!" << QSize(468, 216)
-                                        << QStringList{"cmdOK", "cmdCancel"} << false;
-    QTest::newRow("location dialog") << "frmLocation" << "Default Attachment Location" << QSize(469, 114)
-                                     << QStringList{"cmdOK", "cmdCancel", "cmdBrowse"} << false;
-    QTest::newRow("About box") << "frmAbout" << P << QSize(382, 219) << QStringList{"cmdOK"} << true;
-}
+// size: of the client area; stops: where the focus is, then each Tab's
+// stop; backtab: Backtab's stop from there; link: a click on it leaves the
+// focus where it was.
+const struct WindowRow { const char *name, *window, *title; QSize size; QStringList stops; const char *backtab;
+                         QStringList noFocus; const char *link; } WindowRows[] = {
+    // Tab stops at the selected option (Attach), OK, Cancel and the link,
+    // and comes round again.
+    {"main window", "Form1", "Pennaroc", {351, 168}, {"optAction2", "cmdOK", "cmdCancel", "lblLink", "optAction2"},
+     "lblLink", {"fraAction", "lblMore"}, "lblLink"},
+    // With every view enabled: the toolbar's boxes, the Tools menu's from
+    // the last, then the buttons.
+    {"integration dialog", "frmIntegrate", "Integrate with ACT!", {468, 216},
+     {"chkScreen_0", "chkScreen_1", "chkScreen_2", "chkScreen_3", "chkScreen_4", "chkScreen_5", "chkScreen_11",
+      "chkScreen_10", "chkScreen_9", "chkScreen_8", "chkScreen_7", "chkScreen_6", "cmdOK", "cmdCancel",
+      "chkScreen_0"},
+     "cmdCancel",
+     {"Frame1_0", "Frame1_1", "lblRestart", "lblScreen_0", "lblScreen_1", "lblScreen_2", "lblScreen_3", "lblScreen_4",
+      "lblScreen_5", "lblScreen_6", "lblScreen_7", "lblScreen_8", "lblScreen_9", "lblScreen_10", "lblScreen_11"},
+     ""},
+    {"location dialog", "frmLocation", "Default Attachment Location", {469, 114},
+     {"cmdOK", "cmdCancel", "cmdBrowse", "txtPath", "cmdOK"}, "txtPath", {"lblPath"}, ""},
+    {"About box", "frmAbout", "Pennaroc", {382, 219}, {"cmdOK", "lblMail", "cmdOK"}, "lblMail",
+     {"lblTitle", "lblVersion", "lblCopyright", "lblFreeware", "lblProblem"}, "lblMail"},
+};
+void TestQtWindows::windows_data() { addRows(WindowRows); }
 
-void TestQtWindows::windowFrames()
+void TestQtWindows::windows()
 {
-    QFETCH(QString, window);
-    QFETCH(QString, title);
-    QFETCH(QSize, size);
-    QFETCH(QStringList, buttons);
-    QFETCH(bool, centred);
-    const auto w = build(window);
+    const WindowRow &r = rowOf(WindowRows);
+    const auto w = build(r.window);
+    if (auto *d = dynamic_cast<Integrate *>(w.get())) {
+        d->dlg->setContactListScreen(true);
+        d->dlg->setGroupScreen(true);
+        d->dlg->setTaskListScreen(true);
+        d->dlg->setCalendarsScreen(true);
+        d->dlg->setEmailScreen(true);
+    }
     QWidget *frame = w->window();
-    QWidget *client = window == u"Form1" ? w->find(QStringLiteral("client")) : frame;
-    QCOMPARE(frame->windowTitle(), title);
-    QCOMPARE(client->size(), size);
-    // Fixed, with a close box and no minimise, maximise or help button.
+    auto *main = qobject_cast<QMainWindow *>(frame);
+    QWidget *client = main ? w->find(QStringLiteral("client")) : frame;
+    QCOMPARE(frame->windowTitle(), QString(r.title));
+    QCOMPARE(client->size(), r.size);
     QCOMPARE(frame->minimumSize(), frame->maximumSize());
-    const Qt::WindowFlags flags = frame->windowFlags();
-    QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint | Qt::WindowContextHelpButtonHint)));
-    QVERIFY(flags & Qt::WindowCloseButtonHint);
-    for (const QString &id : buttons)
-        QCOMPARE(w->find<QPushButton>(id)->isDefault(), id == buttons.first());
-    if (centred)
-        QVERIFY2(nearlyCentred(frame->geometry(), frame->screen()->availableGeometry().center()),
-                 "not centred on the screen");
+    if (main) {
+        // As built: every option enabled and none selected; no tick; the
+        // menus.
+        for (int i = 0; i < 3; ++i) {
+            auto *option = w->find<QRadioButton>(QStringLiteral("optAction%1").arg(i));
+            QVERIFY(option->isEnabled() && !option->isChecked());
+        }
+        auto *timer = w->find<QTimer>(QStringLiteral("tmr1"));
+        QVERIFY(timer && !timer->isActive());
+        QCOMPARE(timer->interval(), 0);
+        QStringList menus;
+        for (QAction *menu : main->menuBar()->actions()) {
+            menus << menu->text();
+            for (QAction *item : menu->menu()->actions())
+                menus << QStringLiteral("  ") + (item->isSeparator() ? QStringLiteral("-") : item->text());
+        }
+        QCOMPARE(menus, (QStringList{"Options", "  Default Attachment Location...", "  -",
+                                     "  Integrate with ACT!...", "Help", "  About"}));
+        // The focus chain as laid out; only the options, the buttons and the
+        // link take the focus.
+        const QStringList chain{"fraAction", "optAction0", "optAction1", "optAction2",
+                                "cmdOK",     "cmdCancel",  "lblMore",    "lblLink"};
+        for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+            QCOMPARE(w->find(chain[i])->nextInFocusChain(), w->find(chain[i + 1]));
+    }
 
-    w->form().show();
+    QVERIFY(w->showActive());
     QVERIFY(QTest::qWaitForWindowExposed(frame));
-    QCOMPARE(client->size(), size);
-    if (window == u"Form1") {
+    QCOMPARE(client->size(), r.size);
+    if (main) {
         // The client area just below the menu bar.
-        auto *main = static_cast<QMainWindow *>(frame);
         QCOMPARE(client->geometry().top(), main->menuBar()->geometry().bottom() + 1);
         QVERIFY(!frame->windowIcon().isNull());
     }
+    // One face, down to the last control, bold and underlined ones
+    // included. The menus, which size themselves to their items as message
+    // boxes do, take the desktop's menu face.
+    const QString family = QFontInfo(platform::windowFont()).family();
+    QVERIFY(!family.isEmpty());
+    QCOMPARE(QFontInfo(frame->font()).family(), family);
+    const QList<QWidget *> controls = frame->findChildren<QWidget *>();
+    QVERIFY(controls.size() >= 5);
+    for (QWidget *control : controls) {
+        if (qobject_cast<QMenu *>(control))
+            continue;
+        const QString name = control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())
+                                                             : control->objectName();
+        QVERIFY2(QFontInfo(control->font()).family() == family,
+                 qPrintable(name + QStringLiteral(": ") + QFontInfo(control->font()).family()));
+    }
+
+    // Tab and Backtab; moving the focus does nothing else.
+    const auto calls = w->host.calls.size();
+    if (main)
+        w->find(r.stops.first())->setFocus(Qt::TabFocusReason); // the face's choice, else
+    QCOMPARE(QApplication::focusWidget(), w->find(r.stops.first()));
+    for (qsizetype k = 1; k < r.stops.size(); ++k) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), w->find(r.stops[k]));
+    }
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QCOMPARE(QApplication::focusWidget(), w->find(r.backtab));
+    for (const QString &id : r.noFocus)
+        QCOMPARE(w->find(id)->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(w->host.calls.size(), calls);
+    QVERIFY(w->desktop.shellRequests.empty() && w->desktop.messages.empty());
+    if (*r.link) {
+        // The link takes the focus by Tab only.
+        QCOMPARE(w->find(r.link)->focusPolicy(), Qt::TabFocus);
+        w->find(QStringLiteral("cmdOK"))->setFocus(Qt::TabFocusReason);
+        QVERIFY(act(*w, QStringLiteral("click ") + r.link));
+        QCOMPARE(QApplication::focusWidget(), w->find(QStringLiteral("cmdOK")));
+        QCOMPARE(w->desktop.shellRequests.size(), size_t(1));
+    }
 }
 
-void TestQtWindows::controlPlaces_data()
+void TestQtWindows::controls_data()
 {
     QTest::addColumn<QString>("window");
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QRect>("place");  // in pixels; none: anywhere
+    QTest::addColumn<QRect>("place");    // in pixels; none: anywhere
     QTest::addColumn<QString>("parent"); // the frame it stands in; empty: the window's client area
-    QTest::addColumn<bool>("grows");   // a label that may grow to the right to fit this desktop's font
+    QTest::addColumn<bool>("grows");     // a label that may grow to the right to fit this desktop's font
+    QTest::addColumn<QString>("style");  // points, bold, underline, a hand pointer; empty: not checked
 
-    const auto main = [](const char *id, const char *text, QRect twips) {
+    const auto main = [](const char *id, const char *text, QRect twips, const char *style = "") {
         QTest::addRow("Form1 %s", id) << "Form1" << id << text << pixels(twips)
-                                      << (QByteArray(id).startsWith("opt") ? "fraAction" : "") << false;
+                                      << (QByteArray(id).startsWith("opt") ? "fraAction" : "") << false << style;
     };
     main("fraAction", "Action:", {210, 225, 3600, 1755});
     main("optAction0", "&Open the attachment", {255, 375, 2055, 375});
@@ -527,11 +577,11 @@ void TestQtWindows::controlPlaces_data()
     main("cmdOK", "&OK", {4050, 360, 1000, 325});
     main("cmdCancel", "&Cancel", {4050, 795, 1000, 325});
     main("lblMore", "Find more free ACT! add-ons at ", {1035, 2280, 2385, 285});
-    main("lblLink", "www.veltrane.example", {3435, 2280, 1755, 255});
+    main("lblLink", "www.veltrane.example", {3435, 2280, 1755, 255}, "8.25 underline hand");
 
     const auto row = [](const char *window, const char *id, const QString &text, QRect place,
-                        const QString &parent = QString(), bool grows = false) {
-        QTest::addRow("%s %s", window, id) << window << id << text << place << parent << grows;
+                        const QString &parent = QString(), bool grows = false, const char *style = "") {
+        QTest::addRow("%s %s", window, id) << window << id << text << place << parent << grows << style;
     };
     row("frmIntegrate", "Frame1_0", "Toolbar Button added to the following Views :", {21, 16, 341, 79});
     row("frmIntegrate", "Frame1_1", "Menu Item added to the following Views :", {21, 105, 342, 79});
@@ -559,18 +609,19 @@ void TestQtWindows::controlPlaces_data()
     row("frmLocation", "txtPath", "/opt/pennaroc", {20, 41, 367, 21});
     row("frmLocation", "lblPath", "Default Attachment Folder :", {20, 22, 367, 19});
 
-    row("frmAbout", "lblTitle", P, {70, 16, 259, 24}, {}, true);
+    // The maker and the freeware notice between the version and the line.
+    row("frmAbout", "lblTitle", P, {70, 16, 259, 24}, {}, true, "13.5 bold");
     row("frmAbout", "lblVersion", "Version 1.0.0", {70, 52, 259, 15}, {}, true);
-    row("frmAbout", "lblCopyright", QString::fromUtf8("\xC2\xA9 2026 Veltrane"), {}, {}, true);
-    row("frmAbout", "lblFreeware", "This program is freeware.", {}, {}, true);
+    row("frmAbout", "lblCopyright", QString::fromUtf8("\xC2\xA9 2026 Veltrane"), {70, 74, 259, 15}, {}, true);
+    row("frmAbout", "lblFreeware", "This program is freeware.", {70, 92, 259, 15}, {}, true);
     row("frmAbout", "Line1", QString(), {4, 120, 375, 1});
     row("frmAbout", "lblProblem", "Any problem, question or suggestion, please contact:", {16, 176, 257, 17}, {},
         true);
-    row("frmAbout", "lblMail", "support@veltrane.example", {16, 192, 161, 17}, {}, true);
+    row("frmAbout", "lblMail", "support@veltrane.example", {16, 192, 161, 17}, {}, true, "8.25 bold underline hand");
     row("frmAbout", "cmdOK", "Close", {299, 136, 73, 25});
 }
 
-void TestQtWindows::controlPlaces()
+void TestQtWindows::controls()
 {
     QFETCH(QString, window);
     QFETCH(QString, id);
@@ -578,6 +629,7 @@ void TestQtWindows::controlPlaces()
     QFETCH(QRect, place);
     QFETCH(QString, parent);
     QFETCH(bool, grows);
+    QFETCH(QString, style);
     const auto w = build(window);
     w->form().show();
     QVERIFY(QTest::qWaitForWindowExposed(w->window()));
@@ -600,171 +652,94 @@ void TestQtWindows::controlPlaces()
         QVERIFY2(needed <= control->width(), qPrintable(QString::number(needed)));
         QVERIFY(control->geometry().right() < w->window()->width());
     }
-}
-
-void TestQtWindows::tabOrder_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QStringList>("stops"); // where the focus is, then each Tab's stop
-    QTest::addColumn<QString>("backtab");   // Backtab's stop from there
-    QTest::addColumn<QStringList>("noFocus");
-    QTest::addColumn<QString>("link"); // a click on it leaves the focus where it was
-    // Tab stops at the selected option (Attach), OK, Cancel and the link,
-    // and comes round again.
-    QTest::newRow("main window") << "Form1"
-                                 << QStringList{"optAction2", "cmdOK", "cmdCancel", "lblLink", "optAction2"}
-                                 << "lblLink" << QStringList{"fraAction", "lblMore"} << "lblLink";
-    QStringList boxes, labels{"Frame1_0", "Frame1_1", "lblRestart"};
-    for (int i : {0, 1, 2, 3, 4, 5, 11, 10, 9, 8, 7, 6})
-        boxes << QStringLiteral("chkScreen_%1").arg(i);
-    for (int i = 0; i < 12; ++i)
-        labels << QStringLiteral("lblScreen_%1").arg(i);
-    QTest::newRow("integration dialog, every view enabled")
-        << "frmIntegrate" << boxes + QStringList{"cmdOK", "cmdCancel", "chkScreen_0"} << "cmdCancel" << labels
-        << "";
-    QTest::newRow("location dialog") << "frmLocation"
-                                     << QStringList{"cmdOK", "cmdCancel", "cmdBrowse", "txtPath", "cmdOK"}
-                                     << "txtPath" << QStringList{"lblPath"} << "";
-    QTest::newRow("About box") << "frmAbout" << QStringList{"cmdOK", "lblMail", "cmdOK"} << "lblMail"
-                               << QStringList{"lblTitle", "lblVersion", "lblCopyright", "lblFreeware", "lblProblem"}
-                               << "lblMail";
-}
-
-void TestQtWindows::tabOrder()
-{
-    QFETCH(QString, window);
-    QFETCH(QStringList, stops);
-    QFETCH(QString, backtab);
-    QFETCH(QStringList, noFocus);
-    QFETCH(QString, link);
-    const auto w = build(window);
-    if (auto *d = dynamic_cast<Integrate *>(w.get())) {
-        d->dlg->setContactListScreen(true);
-        d->dlg->setGroupScreen(true);
-        d->dlg->setTaskListScreen(true);
-        d->dlg->setCalendarsScreen(true);
-        d->dlg->setEmailScreen(true);
-    }
-    if (window == u"Form1") {
-        // The focus chain as laid out; only the options, the buttons and the
-        // link take the focus.
-        const QStringList chain{"fraAction", "optAction0", "optAction1", "optAction2",
-                                "cmdOK",     "cmdCancel",  "lblMore",    "lblLink"};
-        for (qsizetype i = 0; i + 1 < chain.size(); ++i)
-            QCOMPARE(w->find(chain[i])->nextInFocusChain(), w->find(chain[i + 1]));
-    }
-    QVERIFY(w->showActive());
-    const auto calls = w->host.calls.size();
-    if (window == u"Form1")
-        w->find(stops.first())->setFocus(Qt::TabFocusReason); // the face's choice, else
-    QCOMPARE(QApplication::focusWidget(), w->find(stops.first()));
-    for (qsizetype k = 1; k < stops.size(); ++k) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), w->find(stops[k]));
-    }
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
-    QCOMPARE(QApplication::focusWidget(), w->find(backtab));
-    for (const QString &id : noFocus)
-        QCOMPARE(w->find(id)->focusPolicy(), Qt::NoFocus);
-    // Moving the focus does nothing else.
-    QCOMPARE(w->host.calls.size(), calls);
-    QVERIFY(w->desktop.shellRequests.empty());
-    QVERIFY(w->desktop.messages.empty());
-    if (!link.isEmpty()) {
-        // The link takes the focus by Tab only.
-        QCOMPARE(w->find(link)->focusPolicy(), Qt::TabFocus);
-        w->find(QStringLiteral("cmdOK"))->setFocus(Qt::TabFocusReason);
-        QVERIFY(act(*w, QStringLiteral("click ") + link));
-        QCOMPARE(QApplication::focusWidget(), w->find(QStringLiteral("cmdOK")));
-        QCOMPARE(w->desktop.shellRequests.size(), size_t(1));
+    if (!style.isEmpty()) {
+        const QFont font = control->font();
+        QCOMPARE(QString::number(font.pointSizeF()) + (font.bold() ? " bold" : "")
+                     + (font.underline() ? " underline" : "")
+                     + (control->cursor().shape() == Qt::PointingHandCursor ? " hand" : ""),
+                 style);
     }
 }
 
-void TestQtWindows::links_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("requests"); // to open the link's target
-    QTest::addColumn<bool>("closes");
-    QTest::addColumn<bool>("shellWorks");
-    const auto row = [](const char *window, const char *how, int requests, bool closes = false, bool works = true) {
-        QTest::addRow("%s: %s", window, how) << window << how << requests << closes << works;
-    };
-    row("Form1", "click lblLink", 1);
-    row("Form1", "release outside lblLink", 0); // a press whose release ends off the label is no click
-    row("Form1", "Return on lblLink", 1);
-    row("Form1", "keypad Enter on lblLink", 1);
-    row("Form1", "Space on lblLink", 1);
-    row("Form1", "Ctrl+Return on lblLink", 0);
-    row("Form1", "W on lblLink", 0);
-    row("Form1", "Escape on lblLink", 0, true); // the window's own: Cancel
-    row("frmAbout", "click lblMail", 1);
-    row("frmAbout", "click lblMail, click lblMail", 2);
-    row("frmAbout", "click lblMail", 1, false, false); // no mail program: nothing shown
-    row("frmAbout", "right-click lblMail", 0);
-    row("frmAbout", "click lblProblem", 0);
-    row("frmAbout", "release outside lblMail", 0);
-    row("frmAbout", "Return on lblMail", 1);
-    row("frmAbout", "keypad Enter on lblMail", 1);
-    row("frmAbout", "Space on lblMail", 1);
-    row("frmAbout", "Escape on lblMail", 0, true); // the box's own: it closes
-}
-
-void TestQtWindows::links()
-{
-    QFETCH(QString, window);
-    QFETCH(QString, how);
-    QFETCH(int, requests);
-    QFETCH(bool, closes);
-    QFETCH(bool, shellWorks);
-    const auto w = build(window);
-    w->desktop.shellAnswer = shellWorks;
-    QVERIFY(w->showActive());
-    const auto presses = countClicks(*w->form().find("cmdOK"));
-    QVERIFY(act(*w, how));
-    // The same request each time: the site or the mail address, from the
-    // program's folder. The link's keys are no press of the default button.
-    QCOMPARE(int(w->desktop.shellRequests.size()), requests);
-    const std::u16string target =
-        window == u"Form1" ? u"https://www.veltrane.example/" : u"mailto:support@veltrane.example";
-    for (const auto &shell : w->desktop.shellRequests)
-        QCOMPARE(q(testsupport::linkRequestMismatch(shell, target)), QString());
-    QCOMPARE(*presses, 0);
-    QCOMPARE(w->form().isUnloaded(), closes);
-    QCOMPARE(w->window()->isVisible(), !closes);
-    QVERIFY(w->desktop.messages.empty());
-}
-
-void TestQtWindows::closing_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("asks"); // message boxes on the way
-    // The main window ends the program, and never restarts ACT! then.
-    QTest::newRow("main window: Cancel clicked") << "Form1" << "click cmdCancel" << 0;
-    QTest::newRow("main window: Escape") << "Form1" << "Escape on optAction2" << 0;
-    QTest::newRow("main window: close box") << "Form1" << "close box" << 0;
+// What the user's clicks and keys press in each window. pressed: the
+// buttons pressed, in order; shell: requests to open the window's link, the
+// site or the mail address from the program's folder; asks: message boxes;
+// stored: the location dialog's entry afterwards, "<missing>" for none.
+// The integration dialog has a change to ask about first; the location
+// dialog has "  /srv/Attach ments/ " typed, and Browse picks "/picked".
+const struct ActRow { const char *window, *how, *pressed; int shell = 0, asks = 0; bool closes = false;
+                      const char *stored = nullptr; } ActRows[] = {
+    // The main window's link takes Enter and Space; Escape is the window's
+    // own: Cancel, which ends the program.
+    {"Form1", "click lblLink", "", 1},
+    {"Form1", "release outside lblLink", "", 0}, // a press released off the label is no click
+    {"Form1", "Return on lblLink", "", 1},
+    {"Form1", "keypad Enter on lblLink", "", 1},
+    {"Form1", "Space on lblLink", "", 1},
+    {"Form1", "Ctrl+Return on lblLink", "", 0},
+    {"Form1", "W on lblLink", "", 0},
+    {"Form1", "Escape on lblLink", "cmdCancel", 0, 0, true},
+    // Enter on the selected option (Attach, whose Open File dialog is
+    // cancelled) presses OK; a focused Cancel takes Enter itself.
+    {"Form1", "Return on optAction2, keypad Enter on optAction2", "cmdOK cmdOK"},
+    {"Form1", "Return on cmdCancel", "cmdCancel", 0, 0, true},
+    {"Form1", "click cmdCancel", "cmdCancel", 0, 0, true},
+    {"Form1", "Escape on optAction2", "cmdCancel", 0, 0, true},
+    {"Form1", "close box", "", 0, 0, true},
     // After a change, Close asks about restarting ACT!; Cancel does not.
-    QTest::newRow("integration: Close button") << "frmIntegrate" << "click cmdOK" << 1;
-    QTest::newRow("integration: Enter presses Close") << "frmIntegrate" << "Return on chkScreen_0" << 1;
-    QTest::newRow("integration: Cancel button") << "frmIntegrate" << "click cmdCancel" << 0;
-    QTest::newRow("integration: Escape presses Cancel") << "frmIntegrate" << "Escape on chkScreen_0" << 0;
-    QTest::newRow("integration: close box") << "frmIntegrate" << "close box" << 0;
-    QTest::newRow("About: click on Close") << "frmAbout" << "click cmdOK" << 0;
-    QTest::newRow("About: Enter") << "frmAbout" << "Return on cmdOK" << 0;
-    QTest::newRow("About: keypad Enter") << "frmAbout" << "keypad Enter on cmdOK" << 0;
-    QTest::newRow("About: Escape") << "frmAbout" << "Escape on cmdOK" << 0;
-    QTest::newRow("About: Space on Close") << "frmAbout" << "Space on cmdOK" << 0;
-    QTest::newRow("About: close box") << "frmAbout" << "close box" << 0;
+    {"frmIntegrate", "click cmdOK", "cmdOK", 0, 1, true},
+    {"frmIntegrate", "Return on chkScreen_0", "cmdOK", 0, 1, true},
+    {"frmIntegrate", "click cmdCancel", "cmdCancel", 0, 0, true},
+    {"frmIntegrate", "Escape on chkScreen_0", "cmdCancel", 0, 0, true},
+    {"frmIntegrate", "close box", "", 0, 0, true},
+    // OK stores the text as typed; Browse takes Enter itself, and back in
+    // the text box Enter is OK again.
+    {"frmLocation", "click cmdOK", "cmdOK", 0, 0, true, "  /srv/Attach ments/ "},
+    {"frmLocation", "Return on txtPath", "cmdOK", 0, 0, true, "  /srv/Attach ments/ "},
+    {"frmLocation", "keypad Enter on txtPath", "cmdOK", 0, 0, true, "  /srv/Attach ments/ "},
+    {"frmLocation", "Return on cmdOK", "cmdOK", 0, 0, true, "  /srv/Attach ments/ "},
+    {"frmLocation", "Space on cmdOK", "cmdOK", 0, 0, true, "  /srv/Attach ments/ "},
+    {"frmLocation", "click cmdCancel", "cmdCancel", 0, 0, true, "<missing>"},
+    {"frmLocation", "Escape on txtPath", "cmdCancel", 0, 0, true, "<missing>"},
+    {"frmLocation", "Escape on cmdOK", "cmdCancel", 0, 0, true, "<missing>"},
+    {"frmLocation", "Escape on cmdBrowse", "cmdCancel", 0, 0, true, "<missing>"},
+    {"frmLocation", "Return on cmdCancel", "cmdCancel", 0, 0, true, "<missing>"},
+    {"frmLocation", "close box", "", 0, 0, true, "<missing>"},
+    {"frmLocation", "Return on cmdBrowse", "cmdBrowse", 0, 0, false, "<missing>"},
+    {"frmLocation", "Return on cmdBrowse, Return on txtPath", "cmdBrowse cmdOK", 0, 0, true, "/picked"},
+    // The About box's address likewise; a right click is no click. Enter,
+    // Space and a click on Close close it, and so do Escape and the close
+    // box, without a cancel button.
+    {"frmAbout", "click lblMail", "", 1},
+    {"frmAbout", "click lblMail, click lblMail", "", 2},
+    {"frmAbout", "right-click lblMail", "", 0},
+    {"frmAbout", "release outside lblMail", "", 0},
+    {"frmAbout", "Return on lblMail", "", 1},
+    {"frmAbout", "keypad Enter on lblMail", "", 1},
+    {"frmAbout", "Space on lblMail", "", 1},
+    {"frmAbout", "Escape on lblMail", "", 0, 0, true},
+    {"frmAbout", "click cmdOK", "cmdOK", 0, 0, true},
+    {"frmAbout", "Return on cmdOK", "cmdOK", 0, 0, true},
+    {"frmAbout", "keypad Enter on cmdOK", "cmdOK", 0, 0, true},
+    {"frmAbout", "Space on cmdOK", "cmdOK", 0, 0, true},
+    {"frmAbout", "Escape on cmdOK", "", 0, 0, true},
+    {"frmAbout", "close box", "", 0, 0, true},
+};
+
+void TestQtWindows::userActs_data()
+{
+    QTest::addColumn<int>("row");
+    for (std::size_t i = 0; i < std::size(ActRows); ++i)
+        QTest::addRow("%s: %s", ActRows[i].window, ActRows[i].how) << int(i);
 }
 
-void TestQtWindows::closing()
+void TestQtWindows::userActs()
 {
-    QFETCH(QString, window);
-    QFETCH(QString, how);
-    QFETCH(int, asks);
-    const auto w = build(window);
+    const ActRow &r = rowOf(ActRows);
+    const auto w = build(r.window);
+    w->desktop.folderAnswers = {u"/picked"};
     QVERIFY(w->showActive());
+    const auto pressed = recordPresses(w->form());
     auto *integrate = dynamic_cast<Integrate *>(w.get());
     if (integrate) {
         QVERIFY(!integrate->dlg->AuxCommands().isNothing());
@@ -772,83 +747,41 @@ void TestQtWindows::closing()
         QVERIFY(integrate->host.toolsMenu.count({std::int16_t(1), u"Pennaroc"}));
         integrate->desktop.messages.clear();
     }
+    auto *location = dynamic_cast<Location *>(w.get());
+    const QString typed = QStringLiteral("  /srv/Attach ments/ ");
+    if (location) {
+        location->text()->setFocus();
+        location->text()->selectAll();
+        QTest::keyClicks(location->text(), typed);
+        QCOMPARE(q(w->form().control("txtPath").Text()), typed);
+    }
     const auto calls = w->host.calls.size();
-    QVERIFY(act(*w, how));
-    QCOMPARE(int(w->desktop.messages.size()), asks);
-    QVERIFY(!w->window()->isVisible());
-    QVERIFY(w->form().isUnloaded());
-    QVERIFY(w->desktop.shellRequests.empty());
-    if (integrate) {
+    QVERIFY(act(*w, r.how));
+
+    QCOMPARE(pressed->join(u' '), QString(r.pressed));
+    QCOMPARE(int(w->desktop.shellRequests.size()), r.shell);
+    const std::u16string target =
+        std::string_view(r.window) == "Form1" ? u"https://www.veltrane.example/" : u"mailto:support@veltrane.example";
+    for (const auto &shell : w->desktop.shellRequests)
+        QCOMPARE(q(testsupport::linkRequestMismatch(shell, target)), QString());
+    QCOMPARE(int(w->desktop.messages.size()), r.asks);
+    QCOMPARE(w->form().isUnloaded(), r.closes);
+    QCOMPARE(w->window()->isVisible(), !r.closes);
+    if (r.stored)
+        QCOMPARE(location->stored(), QString(r.stored));
+    if (integrate && r.closes) {
         QVERIFY(integrate->dlg->AuxCommands().isNothing());
         QVERIFY(!program::RestartAct);
         QCOMPARE(integrate->mainUnloads, 0);
     }
-    if (window == u"Form1") {
+    if (dynamic_cast<Main *>(w.get()) && r.closes) {
+        // The main window ends the program, and never restarts ACT! then.
         QCOMPARE(w->host.calls.size(), calls);
         QVERIFY(!w->find<QTimer>(QStringLiteral("tmr1"))->isActive());
     }
 }
 
-void TestQtWindows::oneFaceEverywhere_data()
-{
-    QTest::addColumn<QString>("window");
-    QTest::newRow("main window") << "Form1";
-    QTest::newRow("integration dialog") << "frmIntegrate";
-    QTest::newRow("location dialog") << "frmLocation";
-    QTest::newRow("About box") << "frmAbout";
-}
-
-void TestQtWindows::oneFaceEverywhere()
-{
-    QFETCH(QString, window);
-    const auto w = build(window);
-    w->form().show();
-    QWidget *shown = w->window();
-    QVERIFY(QTest::qWaitForWindowExposed(shown));
-    const QString family = QFontInfo(platform::windowFont()).family();
-    QVERIFY(!family.isEmpty());
-    QCOMPARE(QFontInfo(shown->font()).family(), family);
-    // Down to the last control, bold and underlined ones included. The
-    // menus, which size themselves to their items as message boxes do, take
-    // the desktop's menu face.
-    const QList<QWidget *> controls = shown->findChildren<QWidget *>();
-    QVERIFY(controls.size() >= 5);
-    for (QWidget *control : controls) {
-        if (qobject_cast<QMenu *>(control))
-            continue;
-        const QString name = control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())
-                                                             : control->objectName();
-        QVERIFY2(QFontInfo(control->font()).family() == family,
-                 qPrintable(name + QStringLiteral(": ") + QFontInfo(control->font()).family()));
-    }
-}
-
 // ================================================================ main window
-
-void TestQtWindows::mainMenusFontsAndState()
-{
-    Main m;
-    m.make();
-    // As built: every option enabled and none selected; no tick.
-    QCOMPARE(m.states(), QStringLiteral("EEE/---"));
-    auto *timer = m.find<QTimer>(QStringLiteral("tmr1"));
-    QVERIFY(timer);
-    QVERIFY(!timer->isActive());
-    QCOMPARE(timer->interval(), 0);
-    QWidget *link = m.find(QStringLiteral("lblLink"));
-    QCOMPARE(link->cursor().shape(), Qt::PointingHandCursor);
-    QVERIFY(link->font().underline());
-    QVERIFY(!link->font().bold());
-
-    QStringList menus;
-    for (QAction *menu : static_cast<QMainWindow *>(m.window())->menuBar()->actions()) {
-        menus << menu->text();
-        for (QAction *item : menu->menu()->actions())
-            menus << QStringLiteral("  ") + (item->isSeparator() ? QStringLiteral("-") : item->text());
-    }
-    QCOMPARE(menus, (QStringList{"Options", "  Default Attachment Location...", "  -", "  Integrate with ACT!...",
-                                 "Help", "  About"}));
-}
 
 void TestQtWindows::mainLinkTextFits()
 {
@@ -880,42 +813,21 @@ void TestQtWindows::mainLinkTextFits()
     QVERIFY(more->geometry().right() < link->geometry().left());
 }
 
-void TestQtWindows::mainEnterPressesOk()
-{
-    Main m;
-    m.make();
-    QVERIFY(m.showActive());
-    const auto ok = countClicks(m.main->control("cmdOK"));
-    const auto cancel = countClicks(m.main->control("cmdCancel"));
-    // Real key events on the selected option (Attach, whose Open File dialog
-    // is cancelled) press OK.
-    QVERIFY(act(m, QStringLiteral("Return on optAction2, keypad Enter on optAction2")));
-    QCOMPARE(*ok, 2);
-    QCOMPARE(m.desktop.openFileRequests.size(), size_t(2));
-    // A focused Cancel takes Enter itself.
-    QVERIFY(act(m, QStringLiteral("Return on cmdCancel")));
-    QCOMPARE(*ok, 2);
-    QCOMPARE(*cancel, 1);
-    QVERIFY(m.main->isUnloaded());
-}
-
-void TestQtWindows::mainMenusOpenModalDialogs_data()
-{
-    QTest::addColumn<QString>("menu");
-    QTest::addColumn<QString>("seen"); // the modal window's name and title
-    QTest::addColumn<int>("event");    // raised while it is open, or 0
-    QTest::newRow("Default Attachment Location...") << "mnuLocation" << "frmLocation|Default Attachment Location" << 0;
-    QTest::newRow("Integrate with ACT!...") << "mnuIntegrate" << "frmIntegrate|Integrate with ACT!" << 0;
-    QTest::newRow("About") << "mnuAbout" << "frmAbout|Pennaroc" << 0;
-    QTest::newRow("About, event 10 while open") << "mnuAbout" << "frmAbout|Pennaroc" << 10;
-    QTest::newRow("About, event 22 while open") << "mnuAbout" << "frmAbout|Pennaroc" << 22;
-}
+// seen: the modal window's name and title; event: raised while it is open,
+// or 0.
+const struct MenuRow { const char *name, *menu, *seen; int event; } MenuRows[] = {
+    {"Default Attachment Location...", "mnuLocation", "frmLocation|Default Attachment Location", 0},
+    {"Integrate with ACT!...", "mnuIntegrate", "frmIntegrate|Integrate with ACT!", 0},
+    {"About", "mnuAbout", "frmAbout|Pennaroc", 0},
+    {"About, event 10 while open", "mnuAbout", "frmAbout|Pennaroc", 10},
+    {"About, event 22 while open", "mnuAbout", "frmAbout|Pennaroc", 22},
+};
+void TestQtWindows::mainMenusOpenModalDialogs_data() { addRows(MenuRows); }
 
 void TestQtWindows::mainMenusOpenModalDialogs()
 {
-    QFETCH(QString, menu);
-    QFETCH(QString, seen);
-    QFETCH(int, event);
+    const MenuRow &r = rowOf(MenuRows);
+    const bool integrate = std::string_view(r.menu) == "mnuIntegrate";
     Main m;
     m.host.toolbar.insert({std::int16_t(3), u"Pennaroc"});
     m.make();
@@ -924,14 +836,13 @@ void TestQtWindows::mainMenusOpenModalDialogs()
     QString shown = QStringLiteral("none");
     QString boxes;
     bool sameIcon = false;
-    QTimer probe;
-    probe.setSingleShot(true);
-    connect(&probe, &QTimer::timeout, [&] {
+    QObject probe;
+    QTimer::singleShot(100, &probe, [&] {
         QWidget *modal = QApplication::activeModalWidget();
         if (!modal)
             return;
         shown = modal->objectName() + u'|' + modal->windowTitle();
-        if (menu == u"mnuIntegrate") {
+        if (integrate) {
             // Only the Contacts view enabled, and the boxes as ACT! has them.
             for (int i = 0; i < 12; ++i) {
                 auto *box = modal->findChild<QCheckBox *>(QStringLiteral("chkScreen_%1").arg(i));
@@ -944,21 +855,20 @@ void TestQtWindows::mainMenusOpenModalDialogs()
             sameIcon = !mine.isNull() && !main.isNull()
                 && (mine.cacheKey() == main.cacheKey() || mine.pixmap(32).toImage() == main.pixmap(32).toImage());
         }
-        if (event)
-            m.host.raiseEvent(std::int16_t(event));
+        if (r.event)
+            m.host.raiseEvent(std::int16_t(r.event));
         QTest::keyClick(modal, Qt::Key_Escape);
     });
-    probe.start(100);
-    m.find<QAction>(menu)->trigger();
+    m.find<QAction>(r.menu)->trigger();
 
-    QCOMPARE(shown, seen);
-    if (menu == u"mnuIntegrate") {
+    QCOMPARE(shown, QString(r.seen));
+    if (integrate) {
         QCOMPARE(boxes, QStringLiteral("E0-0-1-0-0-0E0-0-0-0-0-0"));
         QVERIFY(sameIcon);
     }
     QVERIFY(QApplication::activeModalWidget() == nullptr);
-    QCOMPARE(m.main->isUnloaded(), event != 0);
-    QCOMPARE(m.window()->isVisible(), event == 0);
+    QCOMPARE(m.main->isUnloaded(), r.event != 0);
+    QCOMPARE(m.window()->isVisible(), r.event == 0);
     QVERIFY(m.desktop.messages.empty());
 }
 
@@ -973,10 +883,8 @@ void TestQtWindows::mainRestartEndsOnSecondRealTick()
     clock.start();
     form.Form_Unload(cancel);
     QVERIFY(!m.window()->isVisible());
-    QTimer giveUp;
-    giveUp.setSingleShot(true);
-    connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-    giveUp.start(6000);
+    QObject giveUp;
+    QTimer::singleShot(6000, &giveUp, [] { QCoreApplication::exit(3); });
     const int status = m.face.run();
     const qint64 elapsed = clock.elapsed();
     QCOMPARE(status, 0);
@@ -988,21 +896,18 @@ void TestQtWindows::mainRestartEndsOnSecondRealTick()
 
 // Run in a child copy of this program, so that the real event loop can end
 // with the program's own exit status.
-void TestQtWindows::mainNotificationInRealModalWindows_data()
-{
-    QTest::addColumn<QString>("scenario");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("event 10 during the start-up's message box") << "modal-msgbox" << "modal:QMessageBox";
-    QTest::newRow("event 22 during a dialog opened from the window") << "modal-dialog" << "modal:QDialog";
-}
+const struct ChildRow { const char *name, *scenario, *expected; } ChildRows[] = {
+    {"event 10 during the start-up's message box", "modal-msgbox", "modal:QMessageBox"},
+    {"event 22 during a dialog opened from the window", "modal-dialog", "modal:QDialog"},
+};
+void TestQtWindows::mainNotificationInRealModalWindows_data() { addRows(ChildRows); }
 
 void TestQtWindows::mainNotificationInRealModalWindows()
 {
-    QFETCH(QString, scenario);
-    QFETCH(QString, expected);
+    const ChildRow &r = rowOf(ChildRows);
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("PENNAROC_TEST_CHILD"), scenario);
+    env.insert(QStringLiteral("PENNAROC_TEST_CHILD"), r.scenario);
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     child.setProcessEnvironment(env);
     child.start(QCoreApplication::applicationFilePath(), {});
@@ -1010,37 +915,38 @@ void TestQtWindows::mainNotificationInRealModalWindows()
     const QString out = QString::fromUtf8(child.readAllStandardOutput());
     QVERIFY2(child.exitStatus() == QProcess::NormalExit, qPrintable(child.readAllStandardError()));
     QVERIFY2(child.exitCode() == 0, qPrintable(out + QString::fromUtf8(child.readAllStandardError())));
-    QVERIFY2(out.contains(expected), qPrintable(out));
-    QVERIFY2(out.contains(QStringLiteral("ended unloaded")), qPrintable(out));
+    QVERIFY2(out.contains(r.expected) && out.contains(QStringLiteral("ended unloaded")), qPrintable(out));
 }
 
-void TestQtWindows::mainOkWithRealFilesAndSettings_data()
+// OK against the real file system, the real shell and the real settings
+// file. %D is a scratch folder holding the files "Quote.odt", "f.txt" and
+// UnusualNames; %F the settings file.
+const char *const UnusualNames[] = {"my file  2.txt",    "say \"hi\" it's.txt", "a;rm -rf x.txt", "$(touch pwned).txt",
+                                    "`touch pwned`.txt", " lead.txt", "Ελληνικά 日本語 😀.txt", "100% #1?.txt"};
+
+void TestQtWindows::mainOkWithRealFiles_data()
 {
-    // %D is a scratch folder holding the files "Quote.odt" and "f.txt"; %F
-    // the settings file.
     QTest::addColumn<QString>("details");
     QTest::addColumn<QString>("stored"); // the default folder; "<missing>": no entry; "<unreadable>": a folder there
     QTest::addColumn<QStringList>("asked"); // of the desktop
     QTest::addColumn<QStringList>("calls"); // of ACT!
     QTest::addColumn<QString>("path");      // the attachment's path afterwards
     QTest::addColumn<bool>("unloaded");
-    const auto opens = [](const char *name, const char *marker, const char *path, bool exists) {
-        QTest::newRow(name) << marker << "<missing>"
-                            << QStringList{exists ? "ShellExecute Open " + QString::fromUtf8(path)
-                                                        + " with '' in /opt/pennaroc, 5"
-                                                  : QStringLiteral("MsgBox 0 Pennaroc: The path to the attachment "
-                                                                   "is invalid or the file is not accessible.")}
-                            << QStringList() << path << exists;
+    const auto opens = [](const QString &name, const QString &marker, const QString &path, bool exists) {
+        const QString asked = exists ? "ShellExecute Open " + path + " with '' in /opt/pennaroc, 5"
+                                     : QStringLiteral("MsgBox 0 Pennaroc: The path to the attachment is invalid or "
+                                                      "the file is not accessible.");
+        QTest::newRow(name.toUtf8()) << marker << "<missing>" << QStringList{asked} << QStringList() << path << exists;
     };
-    // Open, against the real file system, with the path trimmed of spaces;
-    // nothing is asked of ACT!.
+    // Open, with the path trimmed of spaces; nothing is asked of ACT!.
     opens("open: file", "[[%D/Quote.odt]]", "%D/Quote.odt", true);
     opens("open: spaces around are trimmed", "x [[  %D/Quote.odt ]]", "%D/Quote.odt", true);
     opens("open: folder", "[[%D]]", "%D", true);
-    opens("open: empty path", "[[]]", "", false);
-    opens("open: spaces only", "[[   ]]", "", false);
     opens("open: missing file", "[[%D/Gone.odt]]", "%D/Gone.odt", false);
     opens("open: tab around is not trimmed", "[[\t%D/Quote.odt]]", "\t%D/Quote.odt", false);
+    // Names a shell would take apart reach the desktop whole.
+    for (const char *name : UnusualNames)
+        opens(QStringLiteral("open: ") + name, QStringLiteral("Note [[%D/%1]]").arg(name), "%D/" + QString(name), true);
     // Attach starts where the settings file says, if that exists; read when
     // OK is pressed, not at start-up.
     const QStringList attached{"SalesList.GetField(36,3)", "SalesList.GetField(36,3)",
@@ -1064,7 +970,7 @@ void TestQtWindows::mainOkWithRealFilesAndSettings_data()
         << QStringList{"SalesList.GetField(36,3)"} << "" << false;
 }
 
-void TestQtWindows::mainOkWithRealFilesAndSettings()
+void TestQtWindows::mainOkWithRealFiles()
 {
     QFETCH(QString, details);
     QFETCH(QString, stored);
@@ -1074,9 +980,12 @@ void TestQtWindows::mainOkWithRealFilesAndSettings()
     QFETCH(bool, unloaded);
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    for (const char *name : {"Quote.odt", "f.txt"}) {
-        QFile file(dir.filePath(QLatin1String(name)));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+    QStringList names = {"Quote.odt", "f.txt"};
+    for (const char *name : UnusualNames)
+        names << QString::fromUtf8(name);
+    for (const QString &name : names) {
+        QFile file(dir.filePath(name));
+        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(name));
     }
     const QString settingsFile = settings::QtSettingsStore::fileName(u"Pennaroc");
     const auto fill = [&](QString text) {
@@ -1085,21 +994,21 @@ void TestQtWindows::mainOkWithRealFilesAndSettings()
     for (QString &line : asked)
         line = fill(line);
 
+    UrlRecorder files(QStringLiteral("file"));
     Main m;
     m.desktop.realFiles = true;
+    m.desktop.realShell = true;
     m.desktop.openFileAnswers = {u"/x"};
     m.host.currentRow = 3;
     m.host.details = {{3, u(fill(details))}};
     app::Form1 &form = m.make(true);
     QVERIFY(m.showActive());
     m.host.calls.clear();
-    if (stored == u"<unreadable>") {
-        QFile::remove(settingsFile);
-        QVERIFY(QDir().mkpath(settingsFile));
-    } else if (stored != u"<missing>") {
+    std::optional<UnreadableSettingsFile> unreadable;
+    if (stored == u"<unreadable>")
+        unreadable.emplace();
+    else if (stored != u"<missing>")
         storeDefaultFolder(fill(stored));
-    }
-    const auto restore = qScopeGuard([&] { QDir(settingsFile).removeRecursively(); });
     QVERIFY(act(m, QStringLiteral("click cmdOK"))); // a real click
 
     QCOMPARE(requestsOf(m.desktop), asked);
@@ -1108,70 +1017,35 @@ void TestQtWindows::mainOkWithRealFilesAndSettings()
     QCOMPARE(list(m.host.calls), calls);
     QCOMPARE(q(form.attachmentPath()), fill(path));
     QCOMPARE(form.isUnloaded(), unloaded);
-}
-
-void TestQtWindows::mainUnusualRealFileNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::newRow("spaces") << "my file  2.txt";
-    QTest::newRow("quotes") << "say \"hi\" it's.txt";
-    QTest::newRow("semicolon") << "a;rm -rf x.txt";
-    QTest::newRow("command substitution") << "$(touch pwned).txt";
-    QTest::newRow("backticks") << "`touch pwned`.txt";
-    QTest::newRow("leading blank") << " lead.txt";
-    QTest::newRow("non-Latin") << QString::fromUtf8("Ελληνικά 日本語 😀.txt");
-    QTest::newRow("percent and hash") << "100% #1?.txt";
-}
-
-void TestQtWindows::mainUnusualRealFileNames()
-{
-    QFETCH(QString, name);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(name);
-    QFile file(path);
-    QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
-    file.close();
-
-    UrlRecorder files(QStringLiteral("file"));
-    Main open;
-    open.desktop.realFiles = true;
-    open.desktop.realShell = true;
-    open.host.currentRow = 3;
-    open.host.details = {{3, u"Note [[" + u(path) + u"]]"}};
-    app::Form1 &form = open.make();
-    QVERIFY(open.showActive());
-    QCOMPARE(q(form.attachmentPath()), path);
-    QVERIFY(act(open, QStringLiteral("click cmdOK")));
-    // The real file is found, and the desktop receives it as a file URL that
-    // decodes to the same path; no shell runs any part of it.
-    QCOMPARE(open.desktop.shellRequests.size(), size_t(1));
-    QCOMPARE(q(open.desktop.shellRequests[0].target), path);
-    QCOMPARE(files.urls.size(), 1);
-    QCOMPARE(files.urls[0].scheme(), QStringLiteral("file"));
-    QCOMPARE(files.urls[0].toLocalFile(), path);
+    // The desktop receives what it opens as a file URL that decodes to the
+    // same path; no shell runs any part of it.
+    QStringList opened, urls;
+    for (const auto &shell : m.desktop.shellRequests)
+        opened << q(shell.target);
+    for (const QUrl &url : files.urls)
+        urls << (url.isLocalFile() ? url.toLocalFile() : url.toString());
+    QCOMPARE(urls, opened);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned"))));
-    QVERIFY(form.isUnloaded());
 }
 
-void TestQtWindows::mainRealOpenFileDialog_data()
-{
-    QTest::addColumn<QString>("stored");
-    QTest::newRow("the folder") << "";
-    // The location dialog stores what was typed, a file's path included:
-    // the dialog then starts in the folder that holds the file.
-    QTest::newRow("a file in the folder") << "notes.txt";
-    QTest::newRow("the folder, with a trailing slash") << "/";
-}
+// stored: after the scratch folder's path. The location dialog stores what
+// was typed, a file's path included: the dialog then starts in the folder
+// that holds the file.
+const struct OpenFileRow { const char *name, *stored; } OpenFileRows[] = {
+    {"the folder", ""},
+    {"a file in the folder", "/notes.txt"},
+    {"the folder, with a trailing slash", "/"},
+};
+void TestQtWindows::mainRealOpenFileDialog_data() { addRows(OpenFileRows); }
 
 void TestQtWindows::mainRealOpenFileDialog()
 {
-    QFETCH(QString, stored);
     QTemporaryDir dir;
     for (const char *name : {"README", "notes.txt"}) {
         QFile file(dir.filePath(QString::fromLatin1(name)));
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    storeDefaultFolder(stored == u"/" ? dir.path() + stored : stored.isEmpty() ? dir.path() : dir.filePath(stored));
+    storeDefaultFolder(dir.path() + rowOf(OpenFileRows).stored);
     Main m;
     m.desktop.realFiles = true;
     m.desktop.realOpenFile = true;
@@ -1210,38 +1084,36 @@ void TestQtWindows::mainRealOpenFileDialog()
     QCOMPARE(filterShown, QStringLiteral("All files (*.*)"));
     listed.sort();
     QCOMPARE(listed, (QStringList{QStringLiteral("README"), QStringLiteral("notes.txt")}));
-    QCOMPARE(m.written(0), QStringLiteral("Call back [[") + dir.filePath(QStringLiteral("README")) + "]]");
+    QCOMPARE(q(m.host.details.at(0)), QStringLiteral("Call back [[") + dir.filePath(QStringLiteral("README")) + "]]");
     QVERIFY(form.isUnloaded());
 }
 
 // ================================================================ the dialogs
 
-void TestQtWindows::integrateTextsFit_data()
-{
-    QTest::addColumn<int>("language");
-    QTest::addColumn<int>("points"); // of a wider face than the windows' own, or 0
-    QTest::newRow("English") << 0 << 0;
-    QTest::newRow("French") << 1 << 0;
+// points: of a wider face than the windows' own, or 0.
+const struct FitRow { const char *name; int language, points; } FitRows[] = {
+    {"English", 0, 0},
+    {"French", 1, 0},
     // The desktop's usual face, in which the French captions were cut.
-    QTest::newRow("English in a wide face") << 0 << 9;
-    QTest::newRow("French in a wide face") << 1 << 9;
-    QTest::newRow("French in a wider face") << 1 << 10;
-}
+    {"English in a wide face", 0, 9},
+    {"French in a wide face", 1, 9},
+    {"French in a wider face", 1, 10},
+};
+void TestQtWindows::integrateTextsFit_data() { addRows(FitRows); }
 
 void TestQtWindows::integrateTextsFit()
 {
-    QFETCH(int, language);
-    QFETCH(int, points);
+    const FitRow &r = rowOf(FitRows);
     QWidget owner;
     owner.setGeometry(40, 90, 720, 420);
     owner.show();
-    Integrate d(std::int16_t(language), platform::qt::handleOf(&owner));
-    if (points)
-        d.window()->setFont(QFont(QStringLiteral("DejaVu Sans"), points));
+    Integrate d(std::int16_t(r.language), platform::qt::handleOf(&owner));
+    if (r.points)
+        d.window()->setFont(QFont(QStringLiteral("DejaVu Sans"), r.points));
     d.form().show();
     QWidget *dialog = d.window();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
-    QCOMPARE(d.label(7)->text(), language ? QStringLiteral("Liste des contacts") : QStringLiteral("Contact List"));
+    QCOMPARE(d.label(7)->text(), r.language ? QStringLiteral("Liste des contacts") : QStringLiteral("Contact List"));
 
     // Every text is whole in its control.
     QList<QLabel *> labels{d.find<QLabel>(QStringLiteral("lblRestart"))};
@@ -1284,216 +1156,156 @@ void TestQtWindows::integrateTextsFit()
     QCOMPARE(dialog->height(), 216);
     QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
     QVERIFY(nearlyCentred(dialog->geometry(), owner.geometry().center()));
-    if (!points) {
+    if (!r.points) {
         // In the windows' own face the design holds the English texts as
         // they are, and the French ones with the restart hint widened.
         QCOMPARE(dialog->size(), QSize(468, 216));
-        if (language == 0)
+        if (r.language == 0)
             QCOMPARE(d.find(QStringLiteral("lblRestart"))->geometry(), QRect(33, 190, 378, 21));
         else
             QVERIFY(d.find(QStringLiteral("lblRestart"))->width() > 378);
     }
 }
 
-void TestQtWindows::integrateAccessibleNames_data()
-{
-    QTest::addColumn<int>("language");
-    QTest::addColumn<bool>("reachesAct");
-    QTest::addColumn<QStringList>("views"); // the labels' texts
-    QTest::addColumn<QStringList>("names"); // of chkScreen(0) to (11)
-    const QStringList en{"Contacts", "Contact List", "Groups", "Task List", "Calendars", "E-mail"};
-    const QStringList fr{"Contacts", "Liste des contacts", "Groupes", "Liste des tâches", "Agendas", "E-mail"};
-    QStringList english, french;
-    for (const QString &view : en)
-        english << view + QStringLiteral(", Toolbar Button");
-    for (const QString &view : en)
-        english << view + QStringLiteral(", Tools Menu Item");
-    for (const QString &view : fr)
-        french << view + QStringLiteral(", Bouton de la barre d'outils");
-    for (const QString &view : fr)
-        french << view + QStringLiteral(", Entrée du menu Outils");
-    QTest::newRow("English") << 0 << true << en << english;
-    QTest::newRow("French") << 1 << true << fr << french;
-    QTest::newRow("no language") << 5 << true << QStringList(6, QString()) << QStringList(12, QString());
+const QStringList EnglishViews{"Contacts", "Contact List", "Groups", "Task List", "Calendars", "E-mail"};
+const QStringList FrenchViews{"Contacts", "Liste des contacts", "Groupes", "Liste des tâches", "Agendas", "E-mail"};
+// views: the labels' texts; places: what the boxes' names add to them, the
+// toolbar's and the Tools menu's (none: the boxes have no names).
+const struct NameRow { const char *name; int language; bool reachesAct; QStringList views, places; } NameRows[] = {
+    {"English", 0, true, EnglishViews, {", Toolbar Button", ", Tools Menu Item"}},
+    {"French", 1, true, FrenchViews, {", Bouton de la barre d'outils", ", Entrée du menu Outils"}},
+    {"no language", 5, true, QStringList(6, QString()), {}},
     // Loading stops before the captions: the boxes are named as their labels
     // read, in the English of the design.
-    QTest::newRow("French, ACT! out of reach") << 1 << false << en << english;
-}
+    {"French, ACT! out of reach", 1, false, EnglishViews, {", Toolbar Button", ", Tools Menu Item"}},
+};
+void TestQtWindows::integrateAccessibleNames_data() { addRows(NameRows); }
 
 void TestQtWindows::integrateAccessibleNames()
 {
-    QFETCH(int, language);
-    QFETCH(bool, reachesAct);
-    QFETCH(QStringList, views);
-    QFETCH(QStringList, names);
-    Integrate d{std::int16_t(language)};
-    d.host.canCreateObjects = reachesAct;
+    const NameRow &r = rowOf(NameRows);
+    Integrate d{std::int16_t(r.language)};
+    d.host.canCreateObjects = r.reachesAct;
     d.form().show();
-    QStringList seen;
+    QStringList seen, names;
     for (int i = 0; i < 12; ++i) {
         QAccessibleInterface *box = QAccessible::queryAccessibleInterface(d.box(i));
         QVERIFY(box);
         QCOMPARE(box->role(), QAccessible::CheckBox);
         seen << box->text(QAccessible::Name);
+        names << (r.places.isEmpty() ? QString() : r.views[i % 6] + r.places[i / 6]);
         // What a sighted user reads does not change: the box shows no text,
         // its label the view's name.
         QVERIFY(d.box(i)->text().isEmpty());
-        QCOMPARE(d.label(i)->text(), views[i % 6]);
+        QCOMPARE(d.label(i)->text(), r.views[i % 6]);
     }
     QCOMPARE(seen, names);
-    if (!names.first().isEmpty())
+    if (!r.places.isEmpty())
         QCOMPARE(QSet<QString>(seen.begin(), seen.end()).size(), 12);
 }
 
-void TestQtWindows::integrateClicks_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("before"); // the box's state: 0 unchecked, 1 checked, 2 greyed
-    QTest::addColumn<int>("after");
-    QTest::addColumn<QString>("request"); // of ACT!, after the registration test; empty: none
-    // A click or Space on a box only toggles it, never through greyed.
-    QTest::newRow("box: unchecked becomes checked") << "click chkScreen_0" << 0 << 1 << "AddAuxCommandToToolbar(1,";
-    QTest::newRow("box: checked becomes unchecked")
-        << "click chkScreen_0" << 1 << 0 << "RemoveAuxCommandFromToolbar(1,";
-    QTest::newRow("box: greyed becomes checked") << "click chkScreen_0" << 2 << 1 << "AddAuxCommandToToolbar(1,";
-    QTest::newRow("box: Space") << "Space on chkScreen_0" << 1 << 0 << "RemoveAuxCommandFromToolbar(1,";
-    QTest::newRow("box: a disabled one takes no click") << "click chkScreen_1" << 0 << 0 << "";
-    // A label's click toggles its box, even the box of a disabled view.
-    QTest::newRow("label: unchecked becomes checked") << "click lblScreen_0" << 0 << 1 << "AddAuxCommandToToolbar(1,";
-    QTest::newRow("label: checked becomes unchecked")
-        << "click lblScreen_6" << 1 << 0 << "RemoveAuxCommandFromToolsMenu(1,";
-    QTest::newRow("label: greyed becomes checked") << "click lblScreen_0" << 2 << 1 << "AddAuxCommandToToolbar(1,";
-    QTest::newRow("label: disabled view, unchecked") << "click lblScreen_3" << 0 << 1 << "AddAuxCommandToToolbar(4,";
-    QTest::newRow("label: disabled view, checked")
-        << "click lblScreen_11" << 1 << 0 << "RemoveAuxCommandFromToolsMenu(6,";
-}
+// A real click toggles a box, never through greyed, and a label's click its
+// box, even the box of a disabled view; each change is handled once.
+// before: the box's state, 0 unchecked, 1 checked, 2 greyed; request: of
+// ACT!, after the registration test.
+const struct IntegrateClickRow { const char *name, *how; int before, after; const char *request; }
+    IntegrateClickRows[] = {
+        {"box: greyed becomes checked", "click chkScreen_0", 2, 1, "AddAuxCommandToToolbar(1,"},
+        {"label: disabled view, checked", "click lblScreen_11", 1, 0, "RemoveAuxCommandFromToolsMenu(6,"},
+};
+void TestQtWindows::integrateClicks_data() { addRows(IntegrateClickRows); }
 
 void TestQtWindows::integrateClicks()
 {
-    QFETCH(QString, how);
-    QFETCH(int, before);
-    QFETCH(int, after);
-    QFETCH(QString, request);
+    const IntegrateClickRow &r = rowOf(IntegrateClickRows);
     Integrate d;
     d.host.registered = {u"Pennaroc"};
     QVERIFY(d.showActive());
-    const int index = how.section(u'_', -1).toInt();
-    d.dlg->setChkScreenValue(index, std::int16_t(before));
-    QCOMPARE(d.box(index)->checkState(), before == 2 ? Qt::PartiallyChecked : before ? Qt::Checked : Qt::Unchecked);
+    const int index = QString(r.how).section(u'_', -1).toInt();
+    d.dlg->setChkScreenValue(index, std::int16_t(r.before));
+    const Qt::CheckState shown[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
+    QCOMPARE(d.box(index)->checkState(), shown[r.before]);
     const auto mark = qsizetype(d.host.calls.size());
-    QVERIFY(act(d, how));
-    QCOMPARE(d.dlg->chkScreenValue(index), std::int16_t(after));
-    QCOMPARE(d.box(index)->checkState(), after ? Qt::Checked : Qt::Unchecked);
-    // One handling per change.
-    const QStringList handling{"AuxCommands.AuxCommandExists(Pennaroc)", "AuxCommands." + request + "Pennaroc)"};
-    QCOMPARE(list(d.host.calls).mid(mark), request.isEmpty() ? QStringList() : handling);
-    QCOMPARE(d.dlg->ScreensChanged(), !request.isEmpty());
+    QVERIFY(act(d, r.how));
+    QCOMPARE(d.dlg->chkScreenValue(index), std::int16_t(r.after));
+    QCOMPARE(d.box(index)->checkState(), shown[r.after]);
+    const QString request = "AuxCommands." + QString(r.request) + "Pennaroc)";
+    QCOMPARE(list(d.host.calls).mid(mark), (QStringList{"AuxCommands.AuxCommandExists(Pennaroc)", request}));
+    QVERIFY(d.dlg->ScreensChanged());
 }
 
-void TestQtWindows::integrateRestartFromModalLoop()
+// The user acts once the dialog's real modal loop runs; the show returns
+// when the dialog closes.
+void TestQtWindows::dialogsEndTheirRealModalLoops()
 {
-    Integrate d;
-    d.desktop.msgBoxAnswers = {platform::vbYes};
-    QTimer act;
-    act.setSingleShot(true);
-    connect(&act, &QTimer::timeout, [&d] {
-        QTest::mouseClick(d.label(0), Qt::LeftButton);
-        QTest::mouseClick(d.find(QStringLiteral("cmdOK")), Qt::LeftButton);
-    });
-    act.start(0);
-    d.dlg->showModal(); // returns once the restart has closed the dialog
+    const auto showModal = [](const std::function<void()> &user, const std::function<void()> &show) {
+        QObject context;
+        QTimer::singleShot(0, &context, user);
+        show();
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+    };
+    // Yes to the restart question closes the integration dialog through the
+    // main window's routine.
+    Integrate i;
+    i.desktop.msgBoxAnswers = {platform::vbYes};
+    showModal(
+        [&i] {
+            QTest::mouseClick(i.label(0), Qt::LeftButton);
+            QTest::mouseClick(i.find(QStringLiteral("cmdOK")), Qt::LeftButton);
+        },
+        [&i] { i.dlg->showModal(); });
     QVERIFY(program::RestartAct);
-    QCOMPARE(d.mainUnloads, 1);
-    QVERIFY(!d.window()->isVisible());
-    QVERIFY(d.dlg->AuxCommands().isNothing());
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(i.mainUnloads, 1);
+    QVERIFY(!i.window()->isVisible());
+    QVERIFY(i.dlg->AuxCommands().isNothing());
+
+    // Enter in the location dialog's text box stores what was typed.
+    Location l;
+    showModal(
+        [&l] {
+            l.text()->setFocus();
+            l.text()->selectAll();
+            QTest::keyClicks(l.text(), QStringLiteral("/chosen "));
+            QTest::keyClick(l.text(), Qt::Key_Return);
+        },
+        [&l] { l.dlg->showModal(); });
+    QCOMPARE(l.stored(), QStringLiteral("/chosen "));
+    QVERIFY(!l.window()->isVisible());
 }
 
-void TestQtWindows::locationKeys_data()
-{
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<QString>("stored"); // the entry afterwards
-    QTest::addColumn<bool>("stays");     // the dialog is still open
-    const QString typed = QStringLiteral("  /srv/Attach ments/ ");
-    const QString missing = QStringLiteral("<missing>");
-    QTest::newRow("click on OK") << "click cmdOK" << typed << false;
-    QTest::newRow("Enter in the text box") << "Return on txtPath" << typed << false;
-    QTest::newRow("keypad Enter in the text box") << "keypad Enter on txtPath" << typed << false;
-    QTest::newRow("Enter on OK") << "Return on cmdOK" << typed << false;
-    QTest::newRow("Space on OK") << "Space on cmdOK" << typed << false;
-    QTest::newRow("click on Cancel") << "click cmdCancel" << missing << false;
-    QTest::newRow("Escape in the text box") << "Escape on txtPath" << missing << false;
-    QTest::newRow("Escape on OK") << "Escape on cmdOK" << missing << false;
-    QTest::newRow("Escape on Browse") << "Escape on cmdBrowse" << missing << false;
-    QTest::newRow("Enter on Cancel") << "Return on cmdCancel" << missing << false;
-    QTest::newRow("close box") << "close box" << missing << false;
-    // Browse takes Enter itself; back in the text box, Enter is OK again.
-    QTest::newRow("Enter on Browse") << "Return on cmdBrowse" << missing << true;
-}
-
-void TestQtWindows::locationKeys()
-{
-    QFETCH(QString, how);
-    QFETCH(QString, stored);
-    QFETCH(bool, stays);
-    Location d;
-    d.desktop.folderAnswers = {u"/picked"};
-    QVERIFY(d.showActive());
-    auto *text = d.find<QLineEdit>(QStringLiteral("txtPath"));
-    text->setFocus();
-    text->selectAll();
-    const QString typed = QStringLiteral("  /srv/Attach ments/ ");
-    QTest::keyClicks(text, typed);
-    QCOMPARE(q(d.form().control("txtPath").Text()), typed);
-
-    QVERIFY(act(d, how));
-    QCOMPARE(d.stored(), stored);
-    QCOMPARE(d.window()->isVisible(), stays);
-    QCOMPARE(int(d.desktop.folderOwners.size()), stays ? 1 : 0);
-    QVERIFY(d.desktop.messages.empty());
-    if (stays) {
-        QCOMPARE(text->text(), QStringLiteral("/picked"));
-        QVERIFY(act(d, QStringLiteral("Return on txtPath")));
-        QCOMPARE(d.stored(), QStringLiteral("/picked"));
-        QVERIFY(!d.window()->isVisible());
-    }
-}
-
-void TestQtWindows::locationShowsStoredTextWhole_data()
-{
-    QTest::addColumn<QString>("value");
-    QTest::newRow("folder that no longer exists") << "/no/such/folder";
-    QTest::newRow("empty: the program folder is not offered") << "";
-    QTest::newRow("leading and trailing blanks") << "  /srv/attachments  ";
-    QTest::newRow("a file, not a folder") << "/etc/hostname";
-    QTest::newRow("line breaks and tabs") << "/a\r\nb\tc";
-    QTest::newRow("beyond the BMP") << QString::fromUtf8("/srv/\xF0\x9F\x93\x8E deals");
-    QTest::newRow("longer than a text box's default limit") << QString(40000, QLatin1Char('x'));
-}
+const struct StoredRow { const char *name; QString value; } StoredRows[] = {
+    {"folder that no longer exists", "/no/such/folder"},
+    {"empty: the program folder is not offered", ""},
+    {"leading and trailing blanks", "  /srv/attachments  "},
+    {"a file, not a folder", "/etc/hostname"},
+    {"line breaks and tabs", "/a\r\nb\tc"},
+    {"beyond the BMP", QString::fromUtf8("/srv/\xF0\x9F\x93\x8E deals")},
+    {"longer than a text box's default limit", QString(40000, QLatin1Char('x'))},
+};
+void TestQtWindows::locationShowsStoredTextWhole_data() { addRows(StoredRows); }
 
 void TestQtWindows::locationShowsStoredTextWhole()
 {
-    QFETCH(QString, value);
+    const QString &value = rowOf(StoredRows).value;
     storeDefaultFolder(value);
     Location d(true);
     QVERIFY(d.showActive());
-    QCOMPARE(d.find<QLineEdit>(QStringLiteral("txtPath"))->text(), value);
+    QCOMPARE(d.text()->text(), value);
     QVERIFY(act(d, QStringLiteral("Return on cmdOK")));
     QVERIFY(!d.window()->isVisible());
-    QCOMPARE(q(d.settingsFile.read(u"Pennaroc", u"Settings", u"DefaultFolder", u"<missing>")), value);
+    QCOMPARE(d.storedInFile(), value);
     QVERIFY(d.desktop.messages.empty());
 }
 
-void TestQtWindows::locationRealFolderChooser_data()
-{
-    QTest::addColumn<bool>("choose");
-    QTest::newRow("a folder typed and chosen") << true;
-    QTest::newRow("cancelled: the text stays") << false;
-}
+const struct ChooserRow { const char *name; bool choose; } ChooserRows[] = {
+    {"a folder typed and chosen", true},
+    {"cancelled: the text stays", false},
+};
+void TestQtWindows::locationRealFolderChooser_data() { addRows(ChooserRows); }
 
 void TestQtWindows::locationRealFolderChooser()
 {
-    QFETCH(bool, choose);
+    const bool choose = rowOf(ChooserRows).choose;
     QTemporaryDir dir;
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Attachments 2026 ")));
     const QString folder = dir.filePath(QStringLiteral("Attachments 2026 "));
@@ -1517,94 +1329,39 @@ void TestQtWindows::locationRealFolderChooser()
         if (chooser->isVisible())
             chooser->reject();
     });
-    QVERIFY(ran);
-    QVERIFY(ownerSeen);
-    QVERIFY(modal);
-    QVERIFY(folders);
+    QVERIFY(ran && ownerSeen && modal && folders);
     QCOMPARE(startedIn, QDir::rootPath());
     QCOMPARE(d.desktop.folderOwners.size(), size_t(1));
-    QCOMPARE(d.find<QLineEdit>(QStringLiteral("txtPath"))->text(), choose ? folder : QStringLiteral("/opt/pennaroc"));
+    QCOMPARE(d.text()->text(), choose ? folder : QStringLiteral("/opt/pennaroc"));
     QVERIFY(d.window()->isVisible());
     QCOMPARE(d.stored(), QStringLiteral("<missing>"));
 }
 
-void TestQtWindows::locationModalShowEndsOnEnter()
-{
-    Location d;
-    QTimer type;
-    type.setSingleShot(true);
-    connect(&type, &QTimer::timeout, [&d] {
-        auto *text = d.find<QLineEdit>(QStringLiteral("txtPath"));
-        text->setFocus();
-        text->selectAll();
-        QTest::keyClicks(text, QStringLiteral("/chosen "));
-        QTest::keyClick(text, Qt::Key_Return);
-    });
-    type.start(0);
-    d.dlg->showModal();
-    QCOMPARE(d.stored(), QStringLiteral("/chosen "));
-    QVERIFY(!d.window()->isVisible());
-    QVERIFY(QApplication::activeModalWidget() == nullptr);
-}
-
 void TestQtWindows::locationUnreadableSettingsFile()
 {
-    // A folder where the settings file belongs: it can be neither read nor
-    // written. The dialog opens all the same, with an empty box.
-    const QString file = settings::QtSettingsStore::fileName(u"Pennaroc");
-    QFile::remove(file);
-    QVERIFY(QDir().mkpath(file));
-    const auto restore = qScopeGuard([&] { QDir(file).removeRecursively(); });
+    // The dialog opens all the same, with an empty box.
+    std::optional<UnreadableSettingsFile> unreadable(std::in_place);
+    const QString file = unreadable->file;
     Location d(true);
     QCOMPARE(requestsOf(d.desktop),
              QStringList{"MsgBox 0 Pennaroc error: Error 75: 'Path/File access error: the settings file " + file
                          + " could not be read'\rin frmAdo: Sub Form_Load - Line # 17700\r\r" + Contact});
     QVERIFY(d.showActive());
-    auto *text = d.find<QLineEdit>(QStringLiteral("txtPath"));
-    QCOMPARE(text->text(), QString());
-    text->setFocus();
-    QTest::keyClicks(text, QStringLiteral("/not lost"));
+    QCOMPARE(d.text()->text(), QString());
+    d.text()->setFocus();
+    QTest::keyClicks(d.text(), QStringLiteral("/not lost"));
     // OK says so and keeps the dialog and its text.
     QVERIFY(act(d, QStringLiteral("click cmdOK")));
     QCOMPARE(requestsOf(d.desktop).value(1),
              "MsgBox 48 Pennaroc: The default attachment folder could not be saved.\rPath/File access error: the "
              "settings file " + file + " could not be written");
     QVERIFY(d.window()->isVisible());
-    QCOMPARE(text->text(), QStringLiteral("/not lost"));
+    QCOMPARE(d.text()->text(), QStringLiteral("/not lost"));
     // Once the file can be written again, OK goes through.
-    QDir(file).removeRecursively();
+    unreadable.reset();
     QVERIFY(act(d, QStringLiteral("click cmdOK")));
-    QCOMPARE(q(d.settingsFile.read(u"Pennaroc", u"Settings", u"DefaultFolder", u"<missing>")),
-             QStringLiteral("/not lost"));
+    QCOMPARE(d.storedInFile(), QStringLiteral("/not lost"));
     QVERIFY(!d.window()->isVisible());
-}
-
-void TestQtWindows::aboutFontsAndSeparator()
-{
-    About a;
-    const QFont title = a.find(QStringLiteral("lblTitle"))->font();
-    QCOMPARE(title.pointSizeF(), 13.5);
-    QVERIFY(title.bold());
-    QVERIFY(!title.underline());
-    QWidget *mail = a.find(QStringLiteral("lblMail"));
-    QCOMPARE(mail->font().pointSizeF(), 8.25);
-    QVERIFY(mail->font().bold());
-    QVERIFY(mail->font().underline());
-    QCOMPARE(mail->cursor().shape(), Qt::PointingHandCursor);
-
-    auto *line = a.find<QFrame>(QStringLiteral("Line1"));
-    QCOMPARE(line->frameShape(), QFrame::HLine);
-    QCOMPARE(line->palette().color(QPalette::WindowText), QColor(128, 128, 128));
-    // The maker and the freeware notice between the version and the line.
-    const QRect version = a.find(QStringLiteral("lblVersion"))->geometry();
-    int previousBottom = version.bottom();
-    for (const char *id : {"lblCopyright", "lblFreeware"}) {
-        const QRect place = a.find(QLatin1String(id))->geometry();
-        QVERIFY(place.top() > previousBottom);
-        QVERIFY(place.bottom() < line->geometry().top());
-        QCOMPARE(place.left(), version.left());
-        previousBottom = place.bottom();
-    }
 }
 
 // ============================================================ child scenarios
@@ -1644,19 +1401,13 @@ int runChild(const QString &scenario, int argc, char **argv)
     });
     probe.start();
     // The About box, opened from the window's menu.
-    QTimer openDialog;
-    openDialog.setSingleShot(true);
-    QObject::connect(&openDialog, &QTimer::timeout, [&] {
-        if (auto *about = widgetOf(form.form().handle())->findChild<QAction *>(QStringLiteral("mnuAbout")))
-            about->trigger();
-    });
     if (scenario == u"modal-dialog")
-        openDialog.start(0);
+        QTimer::singleShot(0, &probe, [&] {
+            if (auto *about = widgetOf(form.form().handle())->findChild<QAction *>(QStringLiteral("mnuAbout")))
+                about->trigger();
+        });
     // Gives up rather than hang when nothing happens.
-    QTimer giveUp;
-    giveUp.setSingleShot(true);
-    QObject::connect(&giveUp, &QTimer::timeout, [] { QCoreApplication::exit(3); });
-    giveUp.start(15000);
+    QTimer::singleShot(15000, [] { QCoreApplication::exit(3); });
 
     const int status = form.runProgram();
     std::printf("ended %s\n", form.isUnloaded() ? "unloaded" : "open");

@@ -74,6 +74,15 @@ std::string clickText(const Control &c)
     return text;
 }
 
+// The control with the window system's name id; throws for none.
+Control &byId(const Form &form, std::string_view id)
+{
+    Control *found = form.find(id);
+    if (!found)
+        throw std::out_of_range("no control " + std::string(id));
+    return *found;
+}
+
 // One window on the recording face, with every event counted.
 struct Rig {
     RecordingFace face;
@@ -93,55 +102,47 @@ struct Rig {
         form.Load = [this] { ++loads; };
         form.Unload = [this] { ++unloads; };
     }
-    Control &c(std::string_view id) const;
+    Control &c(std::string_view id) const { return byId(form, id); }
     testsupport::RecordingControlPeer &peer(std::string_view id) const { return face.peerOf(c(id)); }
     testsupport::RecordingFormPeer &window() const { return face.peerOf(form); }
     // The lines told since the face's journal had from lines.
     Lines toldSince(std::size_t from) const { return Lines(face.told.begin() + std::ptrdiff_t(from), face.told.end()); }
 };
 
-Control &byId(const Form &form, std::string_view id)
-{
-    Control *found = form.find(id);
-    if (!found)
-        throw std::out_of_range("no control " + std::string(id));
-    return *found;
-}
-
-Control &Rig::c(std::string_view id) const
-{
-    return byId(form, id);
-}
-
 // ---------------------------------------------------------------------------
 
-void setValueRaisesClickOnlyOnChange()
+// A value set by the program, or a user's click (UserClick): the value
+// afterwards, the Click events raised, the failure. Setting raises Click
+// only on a change; a user's click on a check box only toggles it, even a
+// greyed one.
+constexpr int UserClick = 100;
+
+void valueChanges()
 {
-    struct Row {
-        const char *name;
-        const char *id;
-        std::int16_t from;
-        std::int16_t to;
-        Names clicks; // empty: none
-        std::int32_t failure = 0;
-    };
+    struct Row { const char *name, *id; std::int16_t from; int set; std::int16_t value; Names clicks;
+                 std::int32_t failure = 0; };
     const Row rows[] = {
-        {"option selected", "optA0", 0, 1, {"optA0=1"}},
-        {"option selected again", "optA0", 1, 1, {}},
-        {"option cleared by the program: no click", "optA0", 1, 0, {}},
-        {"option cleared again", "optA0", 0, 0, {}},
-        {"check box checked", "chk0", 0, 1, {"chk0=1"}},
-        {"check box greyed", "chk0", 1, 2, {"chk0=2"}},
-        {"check box cleared from greyed", "chk0", 2, 0, {"chk0=0"}},
-        {"check box greyed from unchecked", "chk0", 0, 2, {"chk0=2"}},
-        {"check box left greyed", "chk0", 2, 2, {}},
-        {"check box left checked", "chk0", 1, 1, {}},
-        {"check box left unchecked", "chk0", 0, 0, {}},
-        {"two-state box greyed by the program", "chk1", 0, 2, {"chk1=2"}},
-        {"option 2 refused", "optA0", 1, 2, {}, 380},
-        {"option -1 refused", "optA0", 0, -1, {}, 380},
-        {"check box 3 refused", "chk0", 1, 3, {}, 380},
-        {"check box -1 refused", "chk0", 2, -1, {}, 380},
+        {"option selected", "optA0", 0, 1, 1, {"optA0=1"}},
+        {"option selected again", "optA0", 1, 1, 1, {}},
+        {"option cleared by the program: no click", "optA0", 1, 0, 0, {}},
+        {"option cleared again", "optA0", 0, 0, 0, {}},
+        {"check box checked", "chk0", 0, 1, 1, {"chk0=1"}},
+        {"check box greyed", "chk0", 1, 2, 2, {"chk0=2"}},
+        {"check box cleared from greyed", "chk0", 2, 0, 0, {"chk0=0"}},
+        {"check box greyed from unchecked", "chk0", 0, 2, 2, {"chk0=2"}},
+        {"check box left greyed", "chk0", 2, 2, 2, {}},
+        {"check box left checked", "chk0", 1, 1, 1, {}},
+        {"check box left unchecked", "chk0", 0, 0, 0, {}},
+        {"two-state box greyed by the program", "chk1", 0, 2, 2, {"chk1=2"}},
+        {"option 2 refused", "optA0", 1, 2, 1, {}, 380},
+        {"option -1 refused", "optA0", 0, -1, 0, {}, 380},
+        {"check box 3 refused", "chk0", 1, 3, 1, {}, 380},
+        {"check box -1 refused", "chk0", 2, -1, 2, {}, 380},
+        {"user: unchecked becomes checked", "chk0", 0, UserClick, 1, {"chk0=1"}},
+        {"user: checked becomes unchecked", "chk0", 1, UserClick, 0, {"chk0=0"}},
+        {"user: greyed becomes checked", "chk0", 2, UserClick, 1, {"chk0=1"}},
+        {"user: a two-state box greyed by the program becomes checked", "chk1", 2, UserClick, 1, {"chk1=1"}},
+        {"user: two-state box unchecked becomes checked", "chk1", 0, UserClick, 1, {"chk1=1"}},
     };
     for (const Row &row : rows) {
         check::Row scope(row.name);
@@ -151,22 +152,23 @@ void setValueRaisesClickOnlyOnChange()
         c.setValue(row.from);
         rig.clicks.clear();
         rig.peer(row.id).told.clear();
-        const auto failure = check::failureOf([&] { c.setValue(row.to); });
-        if (row.failure) {
-            if (CHECK(failure)) {
-                CHECK_EQ(failure->number(), row.failure);
-                CHECK_EQ(failure->description(), u"Invalid property value");
-            }
-            CHECK_EQ(c.Value(), row.from);
-        } else {
-            CHECK(!failure);
-            CHECK_EQ(c.Value(), row.to);
+        const auto failure = check::failureOf([&] {
+            if (row.set == UserClick)
+                c.userClick();
+            else
+                c.setValue(std::int16_t(row.set));
+        });
+        if (row.failure && CHECK(failure)) {
+            CHECK_EQ(failure->number(), row.failure);
+            CHECK_EQ(failure->description(), u"Invalid property value");
         }
+        CHECK(row.failure || !failure);
+        CHECK_EQ(c.Value(), row.value);
         CHECK_EQ(rig.clicks, row.clicks);
         // The face hears of a change once, and of nothing else.
-        const bool changed = !row.failure && row.from != row.to;
-        CHECK_EQ(rig.peer(row.id).told,
-                 changed ? Lines{u"value frmTest." + text::fromUtf8(row.id) + u" " + text::number(row.to)} : Lines{});
+        CHECK_EQ(rig.peer(row.id).told, row.from != row.value ? Lines{u"value frmTest." + text::fromUtf8(row.id) + u" "
+                                                                      + text::number(row.value)}
+                                                              : Lines{});
         CHECK_EQ(rig.face.mismatches(rig.form), u"");
     }
 }
@@ -210,60 +212,35 @@ void optionGroups()
     CHECK_EQ(rig.face.mismatches(rig.form), u"");
 }
 
-void userClickOnCheckBox()
+// A disabled or hidden control takes no click from the user, nor does any
+// once its window has gone; a label that reports clicks answers every one
+// while its window is there.
+void userClicks()
 {
-    struct Row {
-        const char *name;
-        const char *id;
-        std::int16_t from;
-        std::int16_t to;
-    };
-    const Row rows[] = {
-        {"unchecked becomes checked", "chk0", 0, 1},
-        {"checked becomes unchecked", "chk0", 1, 0},
-        {"greyed becomes checked", "chk0", 2, 1},
-        {"a two-state box greyed by the program becomes checked", "chk1", 2, 1},
-        {"two-state box unchecked becomes checked", "chk1", 0, 1},
-    };
-    for (const Row &row : rows) {
-        check::Row scope(row.name);
-        Rig rig;
-        rig.form.show();
-        rig.c(row.id).setValue(row.from);
-        rig.clicks.clear();
-        rig.c(row.id).userClick();
-        CHECK_EQ(rig.c(row.id).Value(), row.to);
-        CHECK_EQ(rig.clicks, (Names{std::string(row.id) + "=" + std::to_string(row.to)}));
-        CHECK_EQ(rig.peer(row.id).value, row.to);
-    }
-}
-
-void unusableControlsTakeNoUserClick()
-{
-    enum State { Usable, Disabled, Hidden, DisabledAndHidden };
-    struct Row {
-        const char *id;
-        State state;
-        Names clicks;
-    };
+    enum State { Usable, Disabled, Hidden, DisabledAndHidden, Unloaded };
+    struct Row { const char *id; State state; Names clicks; };
     const Row rows[] = {
         {"cmdOK", Usable, {"cmdOK"}},       {"cmdOK", Disabled, {}},       {"cmdOK", Hidden, {}},
-        {"optA1", Usable, {"optA1=1"}},     {"optA1", Disabled, {}},       {"optA1", Hidden, {}},
-        {"chk0", Usable, {"chk0=1"}},       {"chk0", Disabled, {}},        {"chk0", DisabledAndHidden, {}},
-        {"lblLink", Usable, {"lblLink"}},   {"lblLink", Disabled, {}},     {"lblLink", Hidden, {}},
-        {"mnuOpen", Usable, {"mnuOpen"}},   {"mnuOpen", Disabled, {}},     {"mnuOpen", Hidden, {}},
-        {"lblPlain", Usable, {}},           {"txtName", Usable, {}},       {"fraA", Usable, {}},
-        {"cmdOff", Usable /* disabled by its table */, {}},
+        {"cmdOK", Unloaded, {}},            {"optA1", Usable, {"optA1=1"}}, {"optA1", Disabled, {}},
+        {"optA1", Hidden, {}},              {"chk0", Usable, {"chk0=1"}},   {"chk0", Disabled, {}},
+        {"chk0", DisabledAndHidden, {}},    {"lblLink", Usable, {"lblLink"}}, {"lblLink", Disabled, {}},
+        {"lblLink", Hidden, {}},            {"mnuOpen", Usable, {"mnuOpen"}}, {"mnuOpen", Disabled, {}},
+        {"mnuOpen", Hidden, {}},            {"lblPlain", Usable, {}},       {"txtName", Usable, {}},
+        {"fraA", Usable, {}},               {"cmdOff", Usable /* disabled by its table */, {}},
         {"cmdHidden", Usable /* hidden by its table */, {}},
+        {"lblReported", Usable, {"lblReported"}}, {"lblReported", Disabled, {"lblReported"}},
+        {"lblReported", DisabledAndHidden, {"lblReported"}}, {"lblReported", Unloaded, {}},
     };
-    const char *stateNames[] = {"usable", "disabled", "hidden", "disabled and hidden"};
+    const char *stateNames[] = {"usable", "disabled", "hidden", "disabled and hidden", "unloaded"};
     for (const Row &row : rows) {
         check::Row scope(std::string(row.id) + " " + stateNames[row.state]);
         Rig rig;
         rig.form.show();
         Control &c = rig.c(row.id);
-        c.setEnabled(row.state == Usable || row.state == Hidden ? c.Enabled() : false);
-        c.setVisible(row.state == Usable || row.state == Disabled ? c.Visible() : false);
+        c.setEnabled(row.state == Disabled || row.state == DisabledAndHidden ? false : c.Enabled());
+        c.setVisible(row.state == Hidden || row.state == DisabledAndHidden ? false : c.Visible());
+        if (row.state == Unloaded)
+            rig.form.unload();
         const std::int16_t value = c.Value();
         c.userClick();
         CHECK_EQ(rig.clicks, row.clicks);
@@ -272,39 +249,11 @@ void unusableControlsTakeNoUserClick()
     }
 }
 
-void reportedLabelAnswersEveryClick()
-{
-    Rig rig;
-    rig.form.show();
-    Control &reported = rig.c("lblReported");
-    reported.userClick();
-    reported.setEnabled(false);
-    reported.userClick();
-    reported.setVisible(false);
-    reported.userClick();
-    rig.c("lblPlain").userClick();
-    CHECK_EQ(rig.clicks, (Names{"lblReported", "lblReported", "lblReported"}));
-
-    // Not once its window has gone.
-    rig.form.unload();
-    rig.clicks.clear();
-    reported.userClick();
-    rig.c("cmdOK").userClick();
-    CHECK(rig.clicks.empty());
-}
-
 void enterAndEscape()
 {
     enum Key { Enter, Escape };
-    struct Row {
-        const char *name;
-        const FormSpec &spec;
-        std::function<void(Rig &)> setUp;
-        Key key;
-        Names clicks;
-        bool unloaded;
-        int closeBoxes;
-    };
+    struct Row { const char *name; const FormSpec &spec; std::function<void(Rig &)> setUp; Key key; Names clicks;
+                 bool unloaded; int closeBoxes; };
     const auto nothing = [](Rig &) {};
     const Row rows[] = {
         {"Enter presses the default button", TestForm, nothing, Enter, {"cmdOK"}, false, 0},
@@ -360,16 +309,6 @@ void loadRunsOnce()
     CHECK(rig.form.isLoaded());
     CHECK_EQ(only(rig.face.told, {u"show", u"hide", u"modal", u"close"}),
              (Lines{u"show frmTest", u"hide frmTest", u"show frmTest"}));
-
-    // An unloaded window does not load or show again.
-    rig.form.unload();
-    const std::size_t before = rig.face.told.size();
-    rig.form.load();
-    rig.form.show();
-    rig.form.showModal();
-    CHECK_EQ(rig.loads, 1);
-    CHECK(!rig.form.isLoaded());
-    CHECK_EQ(rig.toldSince(before), Lines{});
 }
 
 void loadThatUnloadsShowsNothing()
@@ -394,16 +333,17 @@ void loadThatUnloadsShowsNothing()
 
 void unloadRunsOnceAndStopsEverything()
 {
-    struct Row {
-        const char *name;
-        std::function<void(Rig &)> secondGo;
-    };
+    struct Row { const char *name; std::function<void(Rig &)> secondGo; };
     const Row rows[] = {
         {"unload again", [](Rig &r) { r.form.unload(); }},
         {"close box after unload", [](Rig &r) { r.form.userClose(); }},
         {"Escape after unload", [](Rig &r) { r.form.userEscape(); }},
         {"Enter after unload", [](Rig &r) { r.form.userEnter(); }},
         {"hide after unload", [](Rig &r) { r.form.hide(); }},
+        // An unloaded window does not load or show again.
+        {"load after unload", [](Rig &r) { r.form.load(); }},
+        {"show after unload", [](Rig &r) { r.form.show(); }},
+        {"modal show after unload", [](Rig &r) { r.form.showModal(); }},
     };
     for (const Row &row : rows) {
         check::Row scope(row.name);
@@ -426,6 +366,8 @@ void unloadRunsOnceAndStopsEverything()
 
         const std::size_t before = rig.face.told.size();
         row.secondGo(rig);
+        CHECK_EQ(rig.loads, 1);
+        CHECK(!rig.form.isLoaded());
         CHECK_EQ(rig.unloads, 1);
         CHECK(rig.clicks.empty());
         CHECK_EQ(rig.toldSince(before), Lines{});
@@ -444,13 +386,9 @@ void unloadRunsOnceAndStopsEverything()
 
 void modalShowEndsAsTheWindowGoes()
 {
-    struct Row {
-        const char *name;
-        std::function<void(Rig &)> setUp;
-        std::function<void(Form &)> whileModal; // null: the user just closes the window
-        Lines shown;
-        bool unloaded;
-    };
+    // whileModal: null when the user just closes the window.
+    struct Row { const char *name; std::function<void(Rig &)> setUp; std::function<void(Form &)> whileModal;
+                 Lines shown; bool unloaded; };
     const Row rows[] = {
         {"a button unloads it",
          [](Rig &r) { r.c("cmdOK").Click = [&r] { r.form.unload(); }; },
@@ -543,14 +481,7 @@ void runEndsWithQuit()
 
 void timerTicksOnlyWhileRunning()
 {
-    struct Row {
-        const char *name;
-        bool load;
-        bool enabled;
-        int interval;
-        bool unload;
-        bool ticks;
-    };
+    struct Row { const char *name; bool load; bool enabled; int interval; bool unload; bool ticks; };
     const Row rows[] = {
         {"loaded, enabled, with an interval", true, true, 1000, false, true},
         {"disabled", true, false, 1000, false, false},
@@ -613,15 +544,10 @@ void timerTicksOnlyWhileRunning()
 
 void handlerUnloadingItsWindowStopsItsProcedure()
 {
-    struct Row {
-        const char *name;
-        // What the host does during its one call: raise the notification
-        // whose handler unloads the window, and/or fail.
-        bool notify;
-        bool fail;
-        int reached; // statements run after the host call
-        bool reported;
-    };
+    // What the host does during its one call: raise the notification whose
+    // handler unloads the window, and/or fail; reached: the statements run
+    // after the host call.
+    struct Row { const char *name; bool notify, fail; int reached; bool reported; };
     const Row rows[] = {
         {"the window unloads during a host call", true, false, 0, false},
         {"the host call fails after the window unloaded", true, true, 0, false},
@@ -690,11 +616,7 @@ void handlerUnloadingItsWindowStopsItsProcedure()
 
 void faceToldEachChangeOnce()
 {
-    struct Row {
-        const char *name;
-        std::function<void(Form &)> change;
-        Lines told;
-    };
+    struct Row { const char *name; std::function<void(Form &)> change; Lines told; };
     const Row rows[] = {
         {"caption", [](Form &f) { byId(f, "cmdOK").setCaption(u"Close"); }, {u"caption frmTest.cmdOK Close"}},
         {"caption unchanged", [](Form &f) { byId(f, "cmdOK").setCaption(u"&OK"); }, {}},
@@ -753,11 +675,7 @@ void typedTextReachesTheModelOnly()
 
 void controlLookup()
 {
-    struct Row {
-        const char *name;
-        int index;
-        const char *id; // null: no such control
-    };
+    struct Row { const char *name; int index; const char *id; }; // id null: no such control
     const Row rows[] = {
         {"optA", 0, "optA0"},   {"optA", 2, "optA2"}, {"cmdOK", -1, "cmdOK"}, {"optA", -1, nullptr},
         {"optA", 3, nullptr},   {"cmdOK", 0, nullptr}, {"nothing", -1, nullptr}, {"", -1, nullptr},
@@ -785,12 +703,7 @@ void neededWidthFollowsTheCaption()
 {
     // The recording face measures 90 twips a character at 8.25 points; see
     // RecordingFace.h.
-    struct Row {
-        const char *name;
-        const char *id;
-        std::u16string caption;
-        int width;
-    };
+    struct Row { const char *name; const char *id; std::u16string caption; int width; };
     const Row rows[] = {
         {"plain", "lblPlain", u"Close", 450},
         {"mnemonic marker not counted", "lblPlain", u"&OK", 180},
@@ -814,11 +727,9 @@ int main(int argc, char **argv)
 {
     return check::run(argc, argv,
                       {
-                          {"setValueRaisesClickOnlyOnChange", setValueRaisesClickOnlyOnChange},
+                          {"valueChanges", valueChanges},
                           {"optionGroups", optionGroups},
-                          {"userClickOnCheckBox", userClickOnCheckBox},
-                          {"unusableControlsTakeNoUserClick", unusableControlsTakeNoUserClick},
-                          {"reportedLabelAnswersEveryClick", reportedLabelAnswersEveryClick},
+                          {"userClicks", userClicks},
                           {"enterAndEscape", enterAndEscape},
                           {"loadRunsOnce", loadRunsOnce},
                           {"loadThatUnloadsShowsNothing", loadThatUnloadsShowsNothing},
