@@ -15,11 +15,11 @@ PENNAROC_TEST_PACKAGES=(
 )
 # What ./test --windows needs: the mingw-w64 cross compiler (its posix-thread
 # flavour, for std::thread and std::mutex), windres, and Wine's 64-bit loader
-# to run the test programs; cmake and ninja come from the list above. These
-# are installed without their recommended packages: Wine runs the tests with no
-# display, sound or fonts.
+# to run the test programs, with Wine's own fonts (MS Sans Serif, which the
+# windows are laid out for). These are installed without their recommended
+# packages: the tests need no sound, and their windows go to a virtual display.
 PENNAROC_WINDOWS_PACKAGES=(
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 fonts-wine
 )
 # Recommended packages are installed too: the tests were written against a
 # desktop with them (the xcb platform's helpers, fonts), and leaving them out

@@ -10,7 +10,7 @@ PENNAROC_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 source "$PENNAROC_ROOT/tools/common.sh"
 
 builddir=$PENNAROC_ROOT/build-windows
-install_missing "" cmake ninja-build
+install_missing "" cmake ninja-build xvfb xauth
 install_missing --no-install-recommends "${PENNAROC_WINDOWS_PACKAGES[@]}"
 
 wine64=/usr/lib/wine/wine64
@@ -29,6 +29,14 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # wineboot returns while the prefix's services still finish setting it up;
   # a COM server started meanwhile may never be answered. Wait until every
   # process of the prefix has ended.
+  "$wineserver" -w
+  # Debian's Wine looks for its own fonts among the system's; the prefix
+  # gets them where Windows keeps fonts, so that the windows are drawn in
+  # the face they were laid out for.
+  ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  # Without a window manager (a virtual display), Wine waits for one each
+  # time a window is hidden; unmanaged windows need none.
+  "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
   "$wineserver" -w
 fi
 # Whatever the tests leave running in the prefix ends with them.
