@@ -207,9 +207,15 @@ bool Win32PlatformServices::OpensAsProgram(const std::u16string &path)
     std::wstring extension = wide(path.substr(dot));
     CharLowerBuffW(extension.data(), static_cast<DWORD>(extension.size()));
     // A shortcut may point anywhere, so it counts as a program whatever the
-    // shell thinks of its type.
-    if (extension == L".lnk" || extension == L".url" || extension == L".pif")
-        return true;
+    // shell thinks of its type; so do the types that run code, which the
+    // shell's own list may lack (Wine's answers no for every type).
+    static const wchar_t *const programs[] = {
+        L".lnk", L".url", L".pif", L".exe", L".com", L".bat", L".cmd", L".scr", L".msi", L".msp", L".vbs", L".vbe",
+        L".js",  L".jse", L".wsf", L".wsh", L".hta", L".cpl", L".msc", L".jar", L".reg", L".ps1", L".inf", L".scf"};
+    for (const wchar_t *program : programs) {
+        if (extension == program)
+            return true;
+    }
     return AssocIsDangerous(extension.c_str()) != FALSE;
 }
 

@@ -175,10 +175,70 @@ void cancel()
     }
 }
 
+// An attachment that is a program (a batch file that leaves a mark when it
+// runs) is opened only after Yes: the question is a Yes/No box with No the
+// default; No keeps the window and runs nothing, Yes runs it and ends.
+void programQuestion()
+{
+    wchar_t temp[MAX_PATH + 1] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring script = std::wstring(temp) + L"Pennaroc quote.bat";
+    const std::wstring mark = std::wstring(temp) + L"Pennaroc ran.txt";
+    {
+        const std::string body = "@echo ran> \"" + check::narrow(mark) + "\"\r\n";
+        HANDLE file = CreateFileW(script.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (!CHECK(file != INVALID_HANDLE_VALUE))
+            return;
+        DWORD written = 0;
+        WriteFile(file, body.data(), DWORD(body.size()), &written, nullptr);
+        CloseHandle(file);
+    }
+    for (const int answer : {IDNO, IDYES}) {
+        check::Row row(answer == IDYES ? "Yes" : "No");
+        DeleteFileW(mark.c_str());
+        Control control;
+        control.reset();
+        control.setCurrentRow(control.addRecord(L"See [[" + script + L"]]"));
+        Program program;
+        HWND window = waitForWindow(program, true);
+        if (!CHECK(window != nullptr))
+            return;
+        CHECK_EQ(SendMessageW(item(window, "optAction0"), BM_GETCHECK, 0, 0), BST_CHECKED);
+        // OK shows a modal box: posted, so that this test is not held by it.
+        PostMessageW(item(window, "cmdOK"), BM_CLICK, 0, 0);
+        HWND box = waitForWindow(program, false);
+        if (!CHECK(box != nullptr))
+            return;
+        const std::wstring said = text(GetDlgItem(box, 0xFFFF));
+        CHECK(said.rfind(L"The attachment is a program:\r\r" + script + L"\r\r", 0) == 0);
+        CHECK_EQ(text(box), std::wstring(L"Pennaroc"));
+        CHECK(GetDlgItem(box, IDYES) != nullptr);
+        // No is the default button.
+        CHECK((GetWindowLongW(GetDlgItem(box, IDNO), GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON);
+        PostMessageW(GetDlgItem(box, answer), BM_CLICK, 0, 0);
+        if (answer == IDNO) {
+            Sleep(1500);
+            CHECK(program.running());
+            CHECK(IsWindowVisible(window));
+            CHECK(GetFileAttributesW(mark.c_str()) == INVALID_FILE_ATTRIBUTES);
+            PostMessageW(item(window, "cmdCancel"), BM_CLICK, 0, 0);
+            CHECK_EQ(program.exitStatus(30000), 0L);
+        } else {
+            CHECK_EQ(program.exitStatus(30000), 0L);
+            const ULONGLONG end = GetTickCount64() + 15000;
+            while (GetFileAttributesW(mark.c_str()) == INVALID_FILE_ATTRIBUTES && GetTickCount64() < end)
+                Sleep(100);
+            CHECK(GetFileAttributesW(mark.c_str()) != INVALID_FILE_ATTRIBUTES);
+        }
+    }
+    DeleteFileW(mark.c_str());
+    DeleteFileW(script.c_str());
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     const testserver::EndServerAtExit endServer;
-    return check::run(argc, argv, {{"mainWindow", mainWindow}, {"cancel", cancel}});
+    return check::run(argc, argv, {{"mainWindow", mainWindow}, {"cancel", cancel}, {"programQuestion", programQuestion}});
 }

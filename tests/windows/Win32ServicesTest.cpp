@@ -321,6 +321,41 @@ void pathExists()
         CHECK_EQ(desktop.PathExists(u16(r.path)), r.exists);
 }
 
+// Whether opening a path runs a program: by the name's last extension,
+// whatever its case; shortcuts always; folders and documents never.
+void opensAsProgram()
+{
+    Win32PlatformServices desktop(L"Local\\PennarocServicesTest.Programs");
+    const struct {
+        const char *name;
+        std::u16string path;
+        bool program;
+    } rows[] = {
+        {"document", u"C:\\Docs\\Quote.doc", false},
+        {"PDF", u"C:\\Docs\\invoice.pdf", false},
+        {"text, several dots", u"C:\\Docs\\quote.2026.05.txt", false},
+        {"upper-case document", u"C:\\Docs\\INVOICE.PDF", false},
+        {"no extension", u"C:\\Docs\\README", false},
+        {"a dot in the folder only", u"C:\\Docs.old\\README", false},
+        {"program on a share", u"\\\\server\\share\\quote.exe", true},
+        {"upper-case program", u"C:\\Docs\\QUOTE.EXE", true},
+        {"shortcut after a document's name", u"C:\\Users\\x\\Downloads\\invoice.pdf.lnk", true},
+        {"web shortcut", u"C:\\Docs\\site.url", true},
+        {"old shortcut", u"C:\\Docs\\app.PIF", true},
+        {"batch file", u"C:\\Docs\\go.bat", true},
+        {"command script", u"C:\\Docs\\go.cmd", true},
+        {"script host file", u"C:\\Docs\\a.vbs", true},
+        {"installer", u"C:\\Docs\\setup.msi", true},
+        {"screen saver", u"C:\\Docs\\x.scr", true},
+        {"forward slashes", u"C:/Docs/quote.exe", true},
+        {"empty", u"", false},
+    };
+    for (const auto &r : rows) {
+        check::Row row(r.name);
+        CHECK_EQ(desktop.OpensAsProgram(r.path), r.program);
+    }
+}
+
 void programPaths()
 {
     Win32PlatformServices desktop(L"Local\\PennarocServicesTest.Program");
@@ -465,6 +500,7 @@ int main(int argc, char **argv)
                                       {"browseForFolder", browseForFolder},
                                       {"pathExists", pathExists},
                                       {"programPaths", programPaths},
+                                      {"opensAsProgram", opensAsProgram},
                                       {"shellExecute", shellExecute},
                                       {"oneCopy", oneCopy},
                                   });
