@@ -5,9 +5,9 @@
 
 namespace forms {
 
-Control::Control(Form &form, const ControlSpec &spec)
-    : form_(form), spec_(spec), caption_(spec.caption), place_(spec.place), enabled_(!(spec.flags & Disabled)),
-      visible_(!(spec.flags & Hidden))
+Control::Control(Form &form, const ControlSpec &design)
+    : form_(form), design_(design), caption_(design.caption), place_(design.place), enabled_(!(design.flags & Disabled)),
+      visible_(!(design.flags & Hidden))
 {
 }
 
@@ -63,7 +63,7 @@ void Control::setValue(std::int16_t value)
     if (kind() == Kind::Option && value == 1) {
         // One option of a group at a time; the others are cleared quietly.
         for (const auto &other : form_.controls()) {
-            if (other.get() != this && other->kind() == Kind::Option && other->spec().container == spec_.container
+            if (other.get() != this && other->kind() == Kind::Option && other->design().container == design_.container
                 && other->value_ != 0)
                 other->showValue(0);
         }
@@ -143,7 +143,7 @@ void Control::userClick()
         return;
     // A label that reports clicks answers whatever its state; other
     // controls take a click only while they can be used.
-    const bool reported = kind() == Kind::Label && (spec_.flags & ClickReported);
+    const bool reported = kind() == Kind::Label && (design_.flags & ClickReported);
     if (!reported && (!enabled_ || !visible_))
         return;
     switch (kind()) {

@@ -26,12 +26,12 @@ class Form;
 
 class Control {
 public:
-    Control(Form &form, const ControlSpec &spec);
+    Control(Form &form, const ControlSpec &design);
     Control(const Control &) = delete;
     Control &operator=(const Control &) = delete;
 
-    const ControlSpec &spec() const { return spec_; }
-    Kind kind() const { return spec_.kind; }
+    const ControlSpec &design() const { return design_; }
+    Kind kind() const { return design_.kind; }
     Form &form() const { return form_; }
 
     // --- properties ---------------------------------------------------------
@@ -88,7 +88,7 @@ private:
     void raise(const std::function<void()> &event);
 
     Form &form_;
-    const ControlSpec &spec_;
+    const ControlSpec &design_;
     std::unique_ptr<ControlPeer> peer_;
     std::u16string caption_;
     std::u16string text_;

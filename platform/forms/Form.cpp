@@ -5,12 +5,12 @@
 
 namespace forms {
 
-Form::Form(const FormSpec &spec, Face &face, platform::WindowHandle owner)
-    : spec_(spec), face_(face), caption_(spec.caption), icon_(spec.icon), width_(spec.width), height_(spec.height)
+Form::Form(const FormSpec &design, Face &face, platform::WindowHandle owner)
+    : design_(design), face_(face), caption_(design.caption), icon_(design.icon), width_(design.width), height_(design.height)
 {
     peer_ = face_.createForm(*this, owner);
-    controls_.reserve(spec.controls.size());
-    for (const ControlSpec &c : spec.controls)
+    controls_.reserve(design.controls.size());
+    for (const ControlSpec &c : design.controls)
         controls_.push_back(std::make_unique<Control>(*this, c));
     for (const auto &c : controls_)
         c->attach(peer_->createControl(*c));
@@ -29,17 +29,17 @@ Form::~Form()
 Control &Form::control(std::string_view name, int index) const
 {
     for (const auto &c : controls_) {
-        if (c->spec().name == name && c->spec().index == index)
+        if (c->design().name == name && c->design().index == index)
             return *c;
     }
     throw std::out_of_range("no control " + std::string(name) + "(" + std::to_string(index) + ") on "
-                            + std::string(spec_.id));
+                            + std::string(design_.id));
 }
 
 Control *Form::find(std::string_view id) const
 {
     for (const auto &c : controls_) {
-        if (c->spec().id == id)
+        if (c->design().id == id)
             return c.get();
     }
     return nullptr;
@@ -48,7 +48,7 @@ Control *Form::find(std::string_view id) const
 Control *Form::buttonWith(Flag flag) const
 {
     for (const auto &c : controls_) {
-        if (c->kind() == Kind::Button && (c->spec().flags & flag))
+        if (c->kind() == Kind::Button && (c->design().flags & flag))
             return c.get();
     }
     return nullptr;

@@ -26,12 +26,12 @@ namespace forms {
 class Form {
 public:
     // Builds the window at once, owned by owner (null: none).
-    Form(const FormSpec &spec, Face &face, platform::WindowHandle owner = nullptr);
+    Form(const FormSpec &design, Face &face, platform::WindowHandle owner = nullptr);
     ~Form();
     Form(const Form &) = delete;
     Form &operator=(const Form &) = delete;
 
-    const FormSpec &spec() const { return spec_; }
+    const FormSpec &design() const { return design_; }
     Face &face() const { return face_; }
 
     // The control the program names name (with its index in a group).
@@ -87,7 +87,7 @@ public:
     FormPeer *peer() const { return peer_.get(); }
 
 private:
-    const FormSpec &spec_;
+    const FormSpec &design_;
     Face &face_;
     std::unique_ptr<FormPeer> peer_;
     std::vector<std::unique_ptr<Control>> controls_;

@@ -411,23 +411,23 @@ class QtFormPeer : public forms::FormPeer {
 public:
     QtFormPeer(Form &form, QWidget *owner) : form_(form), owner_(owner)
     {
-        const forms::FormSpec &spec = form.spec();
-        if (spec.flags & forms::MainWindow) {
+        const forms::FormSpec &design = form.design();
+        if (design.flags & forms::MainWindow) {
             auto *window = new MainWindow(owner);
             main_ = window;
             window_ = window;
-            window->setObjectName(nameOf(spec.id));
+            window->setObjectName(nameOf(design.id));
         } else {
             auto *dialog = new Dialog(owner);
             dialog_ = dialog;
             window_ = dialog;
-            dialog->setObjectName(nameOf(spec.id));
-            dialog->setFixedSize(px(spec.width), px(spec.height));
+            dialog->setObjectName(nameOf(design.id));
+            dialog->setFixedSize(px(design.width), px(design.height));
             dialog->setSizeGripEnabled(false);
             client_ = dialog;
         }
         window_->setWindowTitle(toQString(form.Caption()));
-        window_->setFont(fontOf(spec.font));
+        window_->setFont(fontOf(design.font));
         if (form.icon() == forms::Icon::Program)
             window_->setWindowIcon(resources::programIcon());
         if (main_)
@@ -458,26 +458,26 @@ public:
 
     std::unique_ptr<forms::ControlPeer> createControl(Control &control) override
     {
-        const forms::ControlSpec &spec = control.spec();
+        const forms::ControlSpec &design = control.design();
         const QString caption = toQString(control.Caption());
-        const bool onMenuBar = spec.kind == Kind::Menu || spec.kind == Kind::MenuItem || spec.kind == Kind::Separator;
-        QWidget *parent = onMenuBar || spec.kind == Kind::Timer ? nullptr : containerOf(spec.container);
+        const bool onMenuBar = design.kind == Kind::Menu || design.kind == Kind::MenuItem || design.kind == Kind::Separator;
+        QWidget *parent = onMenuBar || design.kind == Kind::Timer ? nullptr : containerOf(design.container);
         QWidget *widget = nullptr;
         QAction *action = nullptr;
         QMenu *menu = nullptr;
         QTimer *timer = nullptr;
 
-        switch (spec.kind) {
+        switch (design.kind) {
         case Kind::Frame:
             widget = new QGroupBox(caption, parent);
-            frames_[std::string(spec.id)] = widget;
+            frames_[std::string(design.id)] = widget;
             break;
         case Kind::Option:
             widget = new OptionButton(caption, parent);
             break;
         case Kind::Check: {
             auto *box = new CheckBox(caption, parent);
-            if (spec.flags & forms::Tristate)
+            if (design.flags & forms::Tristate)
                 box->setTristate(true);
             widget = box;
             break;
@@ -485,22 +485,22 @@ public:
         case Kind::Button: {
             auto *button = new QPushButton(caption, parent);
             button->setAutoDefault(true);
-            if (spec.flags & forms::Default)
+            if (design.flags & forms::Default)
                 button->setDefault(true);
             widget = button;
             break;
         }
         case Kind::Label: {
-            QLabel *label = (spec.flags & forms::ClickReported) ? new ClickLabel(caption, parent)
+            QLabel *label = (design.flags & forms::ClickReported) ? new ClickLabel(caption, parent)
                                                                  : new QLabel(caption, parent);
-            if (spec.flags & forms::AlignTop)
+            if (design.flags & forms::AlignTop)
                 label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             widget = label;
             break;
         }
         case Kind::Link: {
             auto *link = new LinkLabel(caption, parent);
-            if (spec.flags & forms::AlignTop)
+            if (design.flags & forms::AlignTop)
                 link->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             widget = link;
             break;
@@ -528,34 +528,34 @@ public:
         }
         case Kind::Menu:
             if (main_) {
-                QMenu *outer = menuNamed(spec.container);
+                QMenu *outer = menuNamed(design.container);
                 menu = outer ? outer->addMenu(caption) : main_->menuBar()->addMenu(caption);
-                menu->setObjectName(nameOf(spec.id));
-                menus_[std::string(spec.id)] = menu;
+                menu->setObjectName(nameOf(design.id));
+                menus_[std::string(design.id)] = menu;
                 action = menu->menuAction();
             }
             break;
         case Kind::MenuItem:
-            if (QMenu *in = menuNamed(spec.container)) {
+            if (QMenu *in = menuNamed(design.container)) {
                 action = in->addAction(caption);
-                action->setObjectName(nameOf(spec.id));
+                action->setObjectName(nameOf(design.id));
             }
             break;
         case Kind::Separator:
-            if (QMenu *in = menuNamed(spec.container)) {
+            if (QMenu *in = menuNamed(design.container)) {
                 action = in->addSeparator();
-                action->setObjectName(nameOf(spec.id));
+                action->setObjectName(nameOf(design.id));
             }
             break;
         case Kind::Timer:
             timer = new QTimer(window_);
-            timer->setObjectName(nameOf(spec.id));
+            timer->setObjectName(nameOf(design.id));
             break;
         }
 
         auto peer = std::make_unique<QtControlPeer>(control, widget, action, menu, timer);
         QObject *context = peer->context();
-        switch (spec.kind) {
+        switch (design.kind) {
         case Kind::Button:
             QObject::connect(static_cast<QPushButton *>(widget), &QPushButton::clicked, context,
                              [&control] { control.userClick(); });
@@ -580,15 +580,15 @@ public:
         }
 
         if (widget) {
-            widget->setObjectName(nameOf(spec.id));
+            widget->setObjectName(nameOf(design.id));
             peer->setPlace(control.place());
             // The window's font, unless the control has a size or style of
             // its own.
-            if (!(spec.font == form_.spec().font))
-                widget->setFont(fontOf(spec.font));
-            widgets_[std::string(spec.id)] = widget;
-            if (spec.tabIndex >= 0)
-                tabStops_.push_back({spec.tabIndex, widget});
+            if (!(design.font == form_.design().font))
+                widget->setFont(fontOf(design.font));
+            widgets_[std::string(design.id)] = widget;
+            if (design.tabIndex >= 0)
+                tabStops_.push_back({design.tabIndex, widget});
         }
         if (!control.Enabled())
             peer->setEnabled(false);
@@ -614,10 +614,10 @@ public:
             QWidget *client = clientArea();
             main_->setFixedSize(client->width(), client->height() + menuBarHeight());
         }
-        if (form_.spec().flags & forms::CentreOnScreen)
+        if (form_.design().flags & forms::CentreOnScreen)
             centreOnScreen();
-        if (!form_.spec().focus.empty()) {
-            const auto focused = widgets_.find(form_.spec().focus);
+        if (!form_.design().focus.empty()) {
+            const auto focused = widgets_.find(form_.design().focus);
             if (focused != widgets_.end() && focused->second)
                 focused->second->setFocus();
         }
@@ -656,7 +656,7 @@ public:
             QRect placed(QPoint(), size + frame);
             placed.moveCenter(centre);
             window_->move(placed.topLeft());
-        } else if (form_.spec().flags & forms::CentreOnScreen) {
+        } else if (form_.design().flags & forms::CentreOnScreen) {
             centreOnScreen();
         }
     }
@@ -733,7 +733,7 @@ private:
         if (!client_ && main_) {
             auto *client = new QWidget(main_);
             client->setObjectName(QStringLiteral("client"));
-            client->setFixedSize(px(form_.spec().width), px(form_.spec().height));
+            client->setFixedSize(px(form_.design().width), px(form_.design().height));
             main_->setCentralWidget(client);
             client_ = client;
         }

@@ -467,7 +467,7 @@ RECT textRect(HWND window, const Control &control, HFONT font)
     const int height = bounds.bottom - bounds.top;
     RECT rect = client;
     rect.right = std::min(client.right, bounds.right - bounds.left);
-    if (!(control.spec().flags & forms::AlignTop))
+    if (!(control.design().flags & forms::AlignTop))
         rect.top = (client.bottom - height) / 2;
     rect.bottom = rect.top + height;
     return rect;
@@ -564,8 +564,8 @@ struct alignas(DWORD) EmptyTemplate {
 
 Win32FormPeer::Win32FormPeer(Win32Face &face, Form &form, HWND owner) : face_(face), form_(form)
 {
-    const forms::FormSpec &spec = form.spec();
-    const bool main = (spec.flags & forms::MainWindow) != 0;
+    const forms::FormSpec &design = form.design();
+    const bool main = (design.flags & forms::MainWindow) != 0;
     // A fixed frame with a title and a close box, no minimise or maximise
     // button; a window without an icon has a dialog's frame.
     EmptyTemplate made{};
@@ -575,15 +575,15 @@ Win32FormPeer::Win32FormPeer(Win32Face &face, Form &form, HWND owner) : face_(fa
     HWND window = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), &made.header, owner, dialogProcedure,
                                              reinterpret_cast<LPARAM>(this));
     if (!window)
-        throw std::runtime_error("the window " + std::string(spec.id) + " cannot be made");
+        throw std::runtime_error("the window " + std::string(design.id) + " cannot be made");
     window_ = window;
     face_.attach(this);
-    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(face_.fonts().font(spec.font)), FALSE);
+    SendMessageW(window_, WM_SETFONT, reinterpret_cast<WPARAM>(face_.fonts().font(design.font)), FALSE);
     SetWindowTextW(window_, wide(form.Caption()).c_str());
     setIcon(form.icon());
-    hasMenuBar_ = main && std::any_of(spec.controls.begin(), spec.controls.end(),
+    hasMenuBar_ = main && std::any_of(design.controls.begin(), design.controls.end(),
                                       [](const forms::ControlSpec &c) { return c.kind == Kind::Menu; });
-    peers_.assign(spec.controls.size(), nullptr);
+    peers_.assign(design.controls.size(), nullptr);
 }
 
 Win32FormPeer::~Win32FormPeer()
@@ -600,16 +600,16 @@ Win32FormPeer::~Win32FormPeer()
 
 std::unique_ptr<forms::ControlPeer> Win32FormPeer::createControl(Control &control)
 {
-    const forms::ControlSpec &spec = control.spec();
+    const forms::ControlSpec &design = control.design();
     const int row = rowOf(control);
     const int id = Win32Face::FirstControlId + row;
-    const bool tabStop = spec.tabIndex >= 0;
+    const bool tabStop = design.tabIndex >= 0;
     const wchar_t *windowClass = nullptr;
     DWORD style = WS_CHILD;
     DWORD exStyle = 0;
     std::wstring caption = wide(control.Caption());
 
-    switch (spec.kind) {
+    switch (design.kind) {
     case Kind::Frame:
         windowClass = WC_BUTTONW;
         style |= BS_GROUPBOX;
@@ -626,19 +626,19 @@ std::unique_ptr<forms::ControlPeer> Win32FormPeer::createControl(Control &contro
         break;
     case Kind::Button:
         windowClass = WC_BUTTONW;
-        style |= ((spec.flags & forms::Default) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | (tabStop ? WS_TABSTOP : 0);
+        style |= ((design.flags & forms::Default) ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | (tabStop ? WS_TABSTOP : 0);
         break;
     case Kind::Label:
         // One line, from the top or centred; & underlines only in a caption
         // with a mnemonic.
         windowClass = WC_STATICW;
-        style |= SS_LEFTNOWORDWRAP | ((spec.flags & forms::ClickReported) ? SS_NOTIFY : 0)
+        style |= SS_LEFTNOWORDWRAP | ((design.flags & forms::ClickReported) ? SS_NOTIFY : 0)
             | (hasMnemonic(control.Caption()) ? 0 : SS_NOPREFIX)
-            | ((spec.flags & forms::AlignTop) ? 0 : SS_CENTERIMAGE);
+            | ((design.flags & forms::AlignTop) ? 0 : SS_CENTERIMAGE);
         break;
     case Kind::Link:
         windowClass = WC_STATICW;
-        style |= SS_LEFTNOWORDWRAP | SS_NOTIFY | SS_NOPREFIX | ((spec.flags & forms::AlignTop) ? 0 : SS_CENTERIMAGE)
+        style |= SS_LEFTNOWORDWRAP | SS_NOTIFY | SS_NOPREFIX | ((design.flags & forms::AlignTop) ? 0 : SS_CENTERIMAGE)
             | (tabStop ? WS_TABSTOP : 0);
         break;
     case Kind::TextBox:
@@ -671,10 +671,10 @@ std::unique_ptr<forms::ControlPeer> Win32FormPeer::createControl(Control &contro
                                  place.right - place.left, place.bottom - place.top, window_,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
         if (!window)
-            throw std::runtime_error("the control " + std::string(spec.id) + " cannot be made");
+            throw std::runtime_error("the control " + std::string(design.id) + " cannot be made");
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fontOf(control)), FALSE);
         // A text box takes text of any length.
-        if (spec.kind == Kind::TextBox)
+        if (design.kind == Kind::TextBox)
             SendMessageW(window, EM_SETLIMITTEXT, 0, 0);
     }
 
@@ -703,7 +703,7 @@ void Win32FormPeer::finishBuilding()
     for (std::size_t row = 0; row < peers_.size(); ++row) {
         Win32ControlPeer *peer = peers_[row];
         if (peer && peer->window())
-            order.push_back({peer->control().spec().tabIndex, int(row), peer});
+            order.push_back({peer->control().design().tabIndex, int(row), peer});
     }
     std::stable_sort(order.begin(), order.end(), [](const Ordered &a, const Ordered &b) {
         const bool aStops = a.tabIndex >= 0;
@@ -721,14 +721,14 @@ void Win32FormPeer::finishBuilding()
         // form one, from the first of them; every other control is a group
         // of its own. The table may start a group anywhere.
         const Control &control = order[i].peer->control();
-        bool group = (control.spec().flags & forms::Group) != 0;
+        bool group = (control.design().flags & forms::Group) != 0;
         if (control.kind() != Kind::Option) {
             group = true;
         } else if (i == 0) {
             group = true;
         } else {
             const Control &before = order[i - 1].peer->control();
-            group = group || before.kind() != Kind::Option || before.spec().container != control.spec().container;
+            group = group || before.kind() != Kind::Option || before.design().container != control.design().container;
         }
         const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
         const LONG_PTR wanted = group ? (style | WS_GROUP) : (style & ~LONG_PTR(WS_GROUP));
@@ -815,7 +815,7 @@ void Win32FormPeer::centre()
         work = info.rcWork;
     // Centred on the screen's work area, or over the owner.
     RECT around = work;
-    if (!(form_.spec().flags & forms::CentreOnScreen) && owner && IsWindowVisible(owner))
+    if (!(form_.design().flags & forms::CentreOnScreen) && owner && IsWindowVisible(owner))
         GetWindowRect(owner, &around);
     int left = (around.left + around.right - width) / 2;
     int top = (around.top + around.bottom - height) / 2;
@@ -828,8 +828,8 @@ void Win32FormPeer::centre()
 void Win32FormPeer::focusFirst()
 {
     HWND target = nullptr;
-    if (!form_.spec().focus.empty()) {
-        if (Control *control = form_.find(form_.spec().focus)) {
+    if (!form_.design().focus.empty()) {
+        if (Control *control = form_.find(form_.design().focus)) {
             if (Win32ControlPeer *peer = peerWithId(Win32Face::FirstControlId + rowOf(*control)))
                 target = peer->window();
         }
@@ -925,7 +925,7 @@ void Win32FormPeer::close()
 
 HFONT Win32FormPeer::fontOf(const Control &control) const
 {
-    forms::Font font = control.spec().font;
+    forms::Font font = control.design().font;
     // A link is underlined whatever the table says.
     if (control.kind() == Kind::Link)
         font.underline = true;
@@ -944,9 +944,9 @@ int Win32FormPeer::rowOf(const Control &control) const
 
 Control *Win32FormPeer::containerOf(const Control &control) const
 {
-    if (control.spec().container.empty() || isMenuKind(control.kind()))
+    if (control.design().container.empty() || isMenuKind(control.kind()))
         return nullptr;
-    Control *container = form_.find(control.spec().container);
+    Control *container = form_.find(control.design().container);
     return container && container->kind() == Kind::Frame ? container : nullptr;
 }
 
@@ -1013,14 +1013,14 @@ void Win32FormPeer::optionsChanged(const Control &option)
     bool anySelected = false;
     for (Win32ControlPeer *peer : peers_) {
         if (peer && peer->window() && peer->control().kind() == Kind::Option
-            && peer->control().spec().container == option.spec().container && peer->control().Value() != 0)
+            && peer->control().design().container == option.design().container && peer->control().Value() != 0)
             anySelected = true;
     }
     for (Win32ControlPeer *peer : peers_) {
         if (!peer || !peer->window() || peer->control().kind() != Kind::Option
-            || peer->control().spec().container != option.spec().container)
+            || peer->control().design().container != option.design().container)
             continue;
-        const bool stop = peer->control().spec().tabIndex >= 0 && (!anySelected || peer->control().Value() != 0);
+        const bool stop = peer->control().design().tabIndex >= 0 && (!anySelected || peer->control().Value() != 0);
         const LONG_PTR style = GetWindowLongPtrW(peer->window(), GWL_STYLE);
         const LONG_PTR wanted = stop ? (style | WS_TABSTOP) : (style & ~LONG_PTR(WS_TABSTOP));
         if (wanted != style)
@@ -1034,7 +1034,7 @@ HMENU Win32FormPeer::buildMenu(std::string_view container, bool bar) const
     const auto &controls = form_.controls();
     for (std::size_t row = 0; row < controls.size(); ++row) {
         const Control &control = *controls[row];
-        if (!isMenuKind(control.kind()) || control.spec().container != container || !control.Visible())
+        if (!isMenuKind(control.kind()) || control.design().container != container || !control.Visible())
             continue;
         if (bar && control.kind() != Kind::Menu)
             continue;
@@ -1043,7 +1043,7 @@ HMENU Win32FormPeer::buildMenu(std::string_view container, bool bar) const
         switch (control.kind()) {
         case Kind::Menu:
             AppendMenuW(menu, MF_POPUP | MF_STRING | grey,
-                        reinterpret_cast<UINT_PTR>(buildMenu(control.spec().id, false)), caption.c_str());
+                        reinterpret_cast<UINT_PTR>(buildMenu(control.design().id, false)), caption.c_str());
             break;
         case Kind::MenuItem:
             AppendMenuW(menu, MF_STRING | grey, UINT_PTR(Win32Face::FirstControlId + int(row)), caption.c_str());

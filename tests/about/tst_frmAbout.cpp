@@ -83,8 +83,8 @@ void layoutAndTexts()
     CHECK_EQ(form.width(), 5730);
     CHECK_EQ(form.height(), 3285);
     CHECK(form.icon() == forms::Icon::None);
-    CHECK_EQ(form.spec().flags, unsigned(forms::CentreOnScreen));
-    CHECK_EQ(std::string(form.spec().focus), std::string("cmdOK"));
+    CHECK_EQ(form.design().flags, unsigned(forms::CentreOnScreen));
+    CHECK_EQ(std::string(form.design().focus), std::string("cmdOK"));
     CHECK_EQ(rig.face.peerOf(form).ownerId(), std::string("Form1"));
 
     struct Row {
@@ -114,12 +114,12 @@ void layoutAndTexts()
         check::Row row(r.name);
         const forms::Control &c = rig.control(r.name);
         CHECK(c.kind() == r.kind);
-        CHECK(c.spec().container.empty());
+        CHECK(c.design().container.empty());
         CHECK_EQ(c.Caption(), r.caption);
         CHECK_EQ(placeOf(c.place()), placeOf(r.place));
-        CHECK_EQ(c.spec().tabIndex, r.tabIndex);
-        CHECK_EQ(c.spec().flags, r.flags);
-        CHECK(c.spec().font == r.font);
+        CHECK_EQ(c.design().tabIndex, r.tabIndex);
+        CHECK_EQ(c.design().flags, r.flags);
+        CHECK(c.design().font == r.font);
         CHECK(c.Enabled() && c.Visible());
     }
     // The maker's line and the notice stand between the version and the

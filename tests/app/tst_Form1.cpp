@@ -544,7 +544,7 @@ void layout()
     const forms::Form &window = form.form();
     Ids ids, expectedIds;
     for (const auto &c : window.controls())
-        ids.push_back(std::string(c->spec().id));
+        ids.push_back(std::string(c->design().id));
     for (const Row &r : rows)
         expectedIds.push_back(r.id);
     CHECK_EQ(ids, expectedIds); // table order: each container before what it holds
@@ -555,17 +555,17 @@ void layout()
         if (!CHECK(c))
             continue;
         CHECK(c->kind() == r.kind);
-        CHECK_EQ(std::string(c->spec().container), r.container);
+        CHECK_EQ(std::string(c->design().container), r.container);
         CHECK_EQ(c->Caption(), r.caption);
         CHECK(c->place() == r.place);
-        CHECK_EQ(c->spec().tabIndex, r.tabIndex);
-        CHECK_EQ(c->spec().flags, r.flags);
-        CHECK(c->spec().font == r.font);
+        CHECK_EQ(c->design().tabIndex, r.tabIndex);
+        CHECK_EQ(c->design().flags, r.flags);
+        CHECK(c->design().font == r.font);
         CHECK_EQ(rig.face.peerOf(*c).caption, r.caption);
     }
     // The options are the group optAction(0..2).
     for (int i = 0; i < 3; ++i)
-        CHECK_EQ(std::string(form.optAction(i).spec().id), "optAction" + std::to_string(i));
+        CHECK_EQ(std::string(form.optAction(i).design().id), "optAction" + std::to_string(i));
 
     // The window: a main window centred on the screen, its client area
     // exactly the laid-out size, the program's icon and name.
@@ -573,8 +573,8 @@ void layout()
     CHECK(window.icon() == forms::Icon::Program);
     CHECK_EQ(window.width(), 5265);
     CHECK_EQ(window.height(), 2520);
-    CHECK_EQ(window.spec().flags, unsigned(forms::MainWindow | forms::CentreOnScreen));
-    CHECK(window.spec().focus.empty());
+    CHECK_EQ(window.design().flags, unsigned(forms::MainWindow | forms::CentreOnScreen));
+    CHECK(window.design().focus.empty());
     CHECK(rig.face.peerOf(window).built);
     CHECK_EQ(rig.face.mismatches(window), u"");
     // Before start-up: every option enabled and none selected; no tick.

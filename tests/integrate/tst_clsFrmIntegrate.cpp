@@ -248,7 +248,7 @@ void layout()
     const forms::Form &form = rig.form();
     CHECK_EQ(form.width(), 7020);
     CHECK_EQ(form.height(), 3240);
-    CHECK_EQ(form.spec().flags, unsigned(forms::NoFormFlags)); // over its owner
+    CHECK_EQ(form.design().flags, unsigned(forms::NoFormFlags)); // over its owner
     CHECK_EQ(rig.face.peerOf(form).ownerId(), std::string("Form1"));
     CHECK_EQ(form.controls().size(), std::size_t(29));
     const struct {
@@ -268,14 +268,14 @@ void layout()
         const forms::Control &label = rig.dlg->lblScreen(i);
         const std::string frame = "Frame1_" + std::to_string(i / 6);
         CHECK(box.kind() == forms::Kind::Check && label.kind() == forms::Kind::Label);
-        CHECK_EQ(std::string(box.spec().container), frame);
-        CHECK_EQ(std::string(label.spec().container), frame);
+        CHECK_EQ(std::string(box.design().container), frame);
+        CHECK_EQ(std::string(label.design().container), frame);
         CHECK_EQ(placeOf(box.place()), placeOf(pairs[i].box));
         CHECK_EQ(placeOf(label.place()), placeOf(pairs[i].label));
-        CHECK_EQ(box.spec().tabIndex, pairs[i].tab);
-        CHECK_EQ(label.spec().tabIndex, -1);
-        CHECK_EQ(box.spec().flags, unsigned(forms::Tristate));
-        CHECK_EQ(label.spec().flags, unsigned(forms::ClickReported));
+        CHECK_EQ(box.design().tabIndex, pairs[i].tab);
+        CHECK_EQ(label.design().tabIndex, -1);
+        CHECK_EQ(box.design().flags, unsigned(forms::Tristate));
+        CHECK_EQ(label.design().flags, unsigned(forms::ClickReported));
     }
     const struct {
         const char *id;
@@ -296,13 +296,13 @@ void layout()
         if (!CHECK(c))
             continue;
         CHECK(c->kind() == o.kind);
-        CHECK(c->spec().container.empty());
+        CHECK(c->design().container.empty());
         CHECK_EQ(placeOf(c->place()), placeOf(o.place));
-        CHECK_EQ(c->spec().tabIndex, o.tab);
-        CHECK_EQ(c->spec().flags, o.flags);
+        CHECK_EQ(c->design().tabIndex, o.tab);
+        CHECK_EQ(c->design().flags, o.flags);
     }
     for (const auto &c : form.controls())
-        CHECK(c->spec().font == forms::Font{});
+        CHECK(c->design().font == forms::Font{});
 }
 
 // A face whose font needs half as much room again as the design's.
@@ -339,18 +339,18 @@ void checkFitted(clsFrmIntegrate &d)
     const forms::Form &form = d.form();
     const std::string outer = check::currentRow();
     for (const auto &c : form.controls()) {
-        check::Row row(outer + ", " + std::string(c->spec().id));
+        check::Row row(outer + ", " + std::string(c->design().id));
         if (c->kind() == forms::Kind::Label || c->kind() == forms::Kind::Frame)
             CHECK(c->place().width >= c->neededWidth());
-        CHECK_EQ(c->place().top, c->spec().place.top);
-        CHECK_EQ(c->place().height, c->spec().place.height);
-        const forms::Control *parent = c->spec().container.empty() ? nullptr : form.find(c->spec().container);
+        CHECK_EQ(c->place().top, c->design().place.top);
+        CHECK_EQ(c->place().height, c->design().place.height);
+        const forms::Control *parent = c->design().container.empty() ? nullptr : form.find(c->design().container);
         CHECK(c->place().right() <= (parent ? parent->place().width : form.width()));
         CHECK(c->place().top + c->place().height <= (parent ? parent->place().height : form.height()));
         for (const auto &other : form.controls()) {
-            if (other.get() != c.get() && other->spec().container == c->spec().container
+            if (other.get() != c.get() && other->design().container == c->design().container
                 && overlap(c->place(), other->place()))
-                CHECK_EQ(std::string(other->spec().id), std::string("nothing overlapping"));
+                CHECK_EQ(std::string(other->design().id), std::string("nothing overlapping"));
         }
     }
     for (int i = 0; i < 12; ++i)
@@ -406,10 +406,10 @@ void textsFit()
             continue;
         }
         for (const auto &c : d.form().controls()) {
-            const std::string id(c->spec().id);
+            const std::string id(c->design().id);
             const auto changed = french.find(id);
             const forms::Twips expected = r.language == 1 && changed != french.end() ? changed->second
-                                                                                     : c->spec().place;
+                                                                                     : c->design().place;
             CHECK_EQ(id + " " + placeOf(c->place()), id + " " + placeOf(expected));
         }
         CHECK_EQ(d.form().width(), r.language == 1 ? 7445 : 7020);

@@ -74,8 +74,8 @@ void layout()
     CHECK_EQ(form.Caption(), std::u16string(u"Default Attachment Location"));
     CHECK_EQ(form.width(), 7035);
     CHECK_EQ(form.height(), 1710);
-    CHECK_EQ(form.spec().flags, unsigned(forms::NoFormFlags)); // opens over its owner
-    CHECK_EQ(std::string(form.spec().focus), std::string("cmdOK"));
+    CHECK_EQ(form.design().flags, unsigned(forms::NoFormFlags)); // opens over its owner
+    CHECK_EQ(std::string(form.design().focus), std::string("cmdOK"));
     CHECK(form.icon() == forms::Icon::None);
     CHECK_EQ(rig.face.peerOf(form).ownerId(), std::string("Form1"));
     const struct {
@@ -99,9 +99,9 @@ void layout()
         CHECK(c.kind() == r.kind);
         CHECK_EQ(c.Caption(), r.caption);
         CHECK_EQ(placeOf(c.place()), placeOf(r.place));
-        CHECK_EQ(c.spec().tabIndex, r.tabIndex);
-        CHECK_EQ(c.spec().flags, r.flags);
-        CHECK(c.spec().font == forms::Font{});
+        CHECK_EQ(c.design().tabIndex, r.tabIndex);
+        CHECK_EQ(c.design().flags, r.flags);
+        CHECK(c.design().font == forms::Font{});
     }
     CHECK_EQ(rig.face.mismatches(form), std::u16string());
 }

@@ -30,11 +30,11 @@ std::u16string iconText(forms::Icon icon)
     return icon == forms::Icon::Program ? u"program" : u"none";
 }
 
-std::string controlId(const forms::ControlSpec &spec)
+std::string controlId(const forms::ControlSpec &design)
 {
-    if (!spec.id.empty())
-        return std::string(spec.id);
-    return std::string(spec.name) + (spec.index >= 0 ? std::to_string(spec.index) : std::string());
+    if (!design.id.empty())
+        return std::string(design.id);
+    return std::string(design.name) + (design.index >= 0 ? std::to_string(design.index) : std::string());
 }
 
 } // namespace
@@ -44,7 +44,7 @@ std::string controlId(const forms::ControlSpec &spec)
 RecordingControlPeer::RecordingControlPeer(RecordingFormPeer &window, forms::Control &control)
     : caption(control.Caption()), enabled(control.Enabled()), visible(control.Visible()), value(control.Value()),
       text(control.Text()), place(control.place()), accessibleName(control.accessibleName()),
-      interval(control.Interval()), window_(window), control_(control), id_(controlId(control.spec())),
+      interval(control.Interval()), window_(window), control_(control), id_(controlId(control.design())),
       journalName_(window.journalId_ + u"." + u16(id_))
 {
     window_.controls_.push_back(this);
@@ -116,14 +116,14 @@ void RecordingControlPeer::setTimer(int newInterval, bool newRunning)
 
 int RecordingControlPeer::neededWidth() const
 {
-    return RecordingFace::neededWidth(control_.kind(), caption, control_.spec().font);
+    return RecordingFace::neededWidth(control_.kind(), caption, control_.design().font);
 }
 
 // --- RecordingFormPeer -------------------------------------------------------------
 
 RecordingFormPeer::RecordingFormPeer(RecordingFace &face, forms::Form &form, platform::WindowHandle owner)
     : caption(form.Caption()), icon(form.icon()), width(form.width()), height(form.height()), face_(&face),
-      form_(form), id_(form.spec().id), journalId_(u16(id_)), owner_(owner)
+      form_(form), id_(form.design().id), journalId_(u16(id_)), owner_(owner)
 {
     if (owner) {
         const RecordingFormPeer *over = face.windowOf(owner);
@@ -371,7 +371,7 @@ RecordingFormPeer &RecordingFace::peerOf(const forms::Form &form) const
         if (&window->form_ == &form)
             return *window;
     }
-    throw std::out_of_range("the window " + std::string(form.spec().id) + " was not made by this face");
+    throw std::out_of_range("the window " + std::string(form.design().id) + " was not made by this face");
 }
 
 RecordingControlPeer &RecordingFace::peerOf(const forms::Control &control) const
@@ -380,7 +380,7 @@ RecordingControlPeer &RecordingFace::peerOf(const forms::Control &control) const
         if (&peer->control_ == &control)
             return *peer;
     }
-    throw std::out_of_range("the control " + controlId(control.spec()) + " was not made by this face");
+    throw std::out_of_range("the control " + controlId(control.design()) + " was not made by this face");
 }
 
 namespace {

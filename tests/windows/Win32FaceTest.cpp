@@ -81,7 +81,7 @@ HWND hwnd(const Form &form)
 HWND item(const Form &form, std::string_view id)
 {
     for (std::size_t row = 0; row < form.controls().size(); ++row) {
-        if (form.controls()[row]->spec().id == id)
+        if (form.controls()[row]->design().id == id)
             return GetDlgItem(hwnd(form), Win32Face::FirstControlId + int(row));
     }
     return nullptr;
@@ -90,7 +90,7 @@ HWND item(const Form &form, std::string_view id)
 int idOf(const Form &form, std::string_view id)
 {
     for (std::size_t row = 0; row < form.controls().size(); ++row) {
-        if (form.controls()[row]->spec().id == id)
+        if (form.controls()[row]->design().id == id)
             return Win32Face::FirstControlId + int(row);
     }
     return 0;
@@ -310,8 +310,8 @@ void controls()
     HWND first = GetNextDlgTabItem(window, nullptr, FALSE);
     for (HWND at = first; at && order.size() < 20;) {
         for (const auto &c : form.controls()) {
-            if (item(form, c->spec().id) == at)
-                order.emplace_back(c->spec().id);
+            if (item(form, c->design().id) == at)
+                order.emplace_back(c->design().id);
         }
         at = GetNextDlgTabItem(window, at, FALSE);
         if (at == first)

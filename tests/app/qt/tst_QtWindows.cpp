@@ -126,7 +126,7 @@ std::shared_ptr<QStringList> recordPresses(const forms::Form &form)
     for (const auto &c : form.controls()) {
         if (c->kind() != forms::Kind::Button)
             continue;
-        const QString id = QString::fromUtf8(c->spec().id.data(), qsizetype(c->spec().id.size()));
+        const QString id = QString::fromUtf8(c->design().id.data(), qsizetype(c->design().id.size()));
         c->Click = [pressed, id, inner = c->Click] {
             *pressed << id;
             if (inner)

@@ -68,7 +68,7 @@ constexpr FormSpec InnerForm{"frmInner", u"Inner", 3000, 1000, NoFormFlags, {}, 
 // "id=value" with the value the handler saw.
 std::string clickText(const Control &c)
 {
-    std::string text(c.spec().id);
+    std::string text(c.design().id);
     if (c.kind() == Kind::Option || c.kind() == Kind::Check)
         text += "=" + std::to_string(c.Value());
     return text;
@@ -92,12 +92,12 @@ struct Rig {
     int loads = 0;
     int unloads = 0;
 
-    explicit Rig(const FormSpec &spec = TestForm, platform::WindowHandle owner = nullptr) : form(spec, face, owner)
+    explicit Rig(const FormSpec &design = TestForm, platform::WindowHandle owner = nullptr) : form(design, face, owner)
     {
         for (const auto &c : form.controls()) {
             Control *control = c.get();
             control->Click = [this, control] { clicks.push_back(clickText(*control)); };
-            control->Timer = [this, control] { ticks.push_back(std::string(control->spec().id)); };
+            control->Timer = [this, control] { ticks.push_back(std::string(control->design().id)); };
         }
         form.Load = [this] { ++loads; };
         form.Unload = [this] { ++unloads; };
@@ -252,7 +252,7 @@ void userClicks()
 void enterAndEscape()
 {
     enum Key { Enter, Escape };
-    struct Row { const char *name; const FormSpec &spec; std::function<void(Rig &)> setUp; Key key; Names clicks;
+    struct Row { const char *name; const FormSpec &design; std::function<void(Rig &)> setUp; Key key; Names clicks;
                  bool unloaded; int closeBoxes; };
     const auto nothing = [](Rig &) {};
     const Row rows[] = {
@@ -271,7 +271,7 @@ void enterAndEscape()
     };
     for (const Row &row : rows) {
         check::Row scope(row.name);
-        Rig rig(row.spec);
+        Rig rig(row.design);
         int closeBoxes = 0;
         rig.form.CloseBox = [&closeBoxes] { ++closeBoxes; };
         rig.form.show();
@@ -693,7 +693,7 @@ void controlLookup()
         }
         CHECK_EQ(threw, row.id == nullptr);
         if (row.id && found)
-            CHECK_EQ(found->spec().id, std::string_view(row.id));
+            CHECK_EQ(found->design().id, std::string_view(row.id));
     }
     CHECK(rig.form.find("optA0") == &rig.form.control("optA", 0));
     CHECK(rig.form.find("optA") == nullptr);

@@ -99,10 +99,10 @@ const Row &rowOf(const Row (&rows)[N])
 // A window built by the Qt face, recording each control's Click by id, in
 // order.
 struct Sample {
-    explicit Sample(const FormSpec &spec) : form(spec, face)
+    explicit Sample(const FormSpec &design) : form(design, face)
     {
         for (const auto &control : form.controls()) {
-            const std::string_view id = control->spec().id;
+            const std::string_view id = control->design().id;
             control->Click = [this, id] { clicked << QString::fromLatin1(id.data(), qsizetype(id.size())); };
         }
     }
@@ -237,7 +237,7 @@ void TestQtFace::controls()
     QCOMPARE(shown, QString(r.text));
     // The window's face, in the size and style of the table; a control of
     // the window's own size and style takes it from the window.
-    const Font &font = s.control(r.id).spec().font;
+    const Font &font = s.control(r.id).design().font;
     QCOMPARE(w->font(), platform::windowFont(font.points, font.bold, font.underline));
     QCOMPARE(QFontInfo(w->font()).family(), QFontInfo(platform::windowFont()).family());
     QCOMPARE(w->testAttribute(Qt::WA_SetFont), !(font == Font{}));
