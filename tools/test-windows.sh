@@ -9,7 +9,8 @@ PENNAROC_ROOT=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=tools/common.sh
 source "$PENNAROC_ROOT/tools/common.sh"
 
-builddir=$PENNAROC_ROOT/build-windows
+# PENNAROC_WINDOWS_BUILD_DIR names another build folder (its prefix inside it).
+builddir=${PENNAROC_WINDOWS_BUILD_DIR:-$PENNAROC_ROOT/build-windows}
 install_missing "" cmake ninja-build xvfb xauth
 install_missing --no-install-recommends "${PENNAROC_WINDOWS_PACKAGES[@]}"
 
@@ -49,7 +50,7 @@ if [ ! -f "$builddir/CMakeCache.txt" ]; then
 else
   cmake -S "$PENNAROC_ROOT" -B "$builddir" >/dev/null
 fi
-cmake --build "$builddir" -j"$(nproc)"
+cmake --build "$builddir" -j"${PENNAROC_BUILD_JOBS:-$(nproc)}"
 # Wine now and then never answers the first start of a COM server in a new
 # prefix (the server is not started, or answers nothing); a test that fails
 # runs once more before it counts as failed.
