@@ -38,4 +38,8 @@ if(BUILD_TESTING)
     DISPLAY=)
   set(PENNAROC_PORTABLE_TEST_ENVIRONMENT ${PENNAROC_WINE_TEST_ENVIRONMENT})
   add_subdirectory(tests)
+  # The Windows benchmark measures Pennaroc.exe against the test server.
+  if(PENNAROC_BENCHMARKS)
+    add_subdirectory(bench/windows)
+  endif()
 endif()

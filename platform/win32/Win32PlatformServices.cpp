@@ -6,9 +6,37 @@
 #include <commdlg.h>
 #include <shlobj.h>
 
+#include <type_traits>
 #include <vector>
 
 namespace platform::win32 {
+
+namespace {
+
+// The shell's libraries (and the common dialogs, which bring the printing
+// ones) are loaded when first needed, from the system folder, rather than
+// when the program starts: most runs never open a dialog, and under Wine
+// loading them costs about a tenth of the start-up. A function that cannot
+// be had is null, and its service then fails as the call would.
+template <class Function>
+Function *systemFunction(const wchar_t *library, const char *name)
+{
+    wchar_t folder[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH + 1);
+    if (length == 0 || length > MAX_PATH)
+        return nullptr;
+    HMODULE module = LoadLibraryW((std::wstring(folder, length) + L"\\" + library).c_str());
+    if (!module)
+        return nullptr;
+    // Through the generic function type, which any function pointer may be
+    // converted from and back to.
+    return reinterpret_cast<Function *>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+#define PENNAROC_SYSTEM_FUNCTION(library, name)                                                                       \
+    static decltype(&::name) const name = systemFunction<std::remove_pointer_t<decltype(&::name)>>(library, #name)
+
+} // namespace
 
 std::wstring modulePath()
 {
@@ -92,13 +120,19 @@ std::optional<std::u16string> Win32PlatformServices::OpenFile(const OpenFileRequ
     dialog.nMaxFile = DWORD(file.size());
     dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameW(&dialog))
+    PENNAROC_SYSTEM_FUNCTION(L"comdlg32.dll", GetOpenFileNameW);
+    if (!GetOpenFileNameW || !GetOpenFileNameW(&dialog))
         return std::nullopt;
     return fromWide(file.data());
 }
 
 std::optional<std::u16string> Win32PlatformServices::BrowseForFolder(WindowHandle owner)
 {
+    PENNAROC_SYSTEM_FUNCTION(L"shell32.dll", SHGetSpecialFolderLocation);
+    PENNAROC_SYSTEM_FUNCTION(L"shell32.dll", SHBrowseForFolderW);
+    PENNAROC_SYSTEM_FUNCTION(L"shell32.dll", SHGetPathFromIDListW);
+    if (!SHGetSpecialFolderLocation || !SHBrowseForFolderW || !SHGetPathFromIDListW)
+        return std::nullopt;
     // Rooted at the desktop, the top of the shell's namespace.
     PIDLIST_ABSOLUTE root = nullptr;
     if (FAILED(SHGetSpecialFolderLocation(hwndOf(owner), CSIDL_DESKTOP, &root)))
@@ -133,10 +167,13 @@ bool Win32PlatformServices::ShellExecute(WindowHandle owner, const std::u16strin
     const std::wstring file = wide(target);
     const std::wstring arguments = parameters ? wide(*parameters) : std::wstring();
     const std::wstring folder = wide(directory);
+    PENNAROC_SYSTEM_FUNCTION(L"shell32.dll", ShellExecuteW);
+    if (!ShellExecuteW)
+        return false;
     // No parameters and empty ones differ; an empty operation is the
     // target's default one.
     const HINSTANCE result =
-        ::ShellExecuteW(hwndOf(owner), verb.empty() ? nullptr : verb.c_str(), file.c_str(),
+        ShellExecuteW(hwndOf(owner), verb.empty() ? nullptr : verb.c_str(), file.c_str(),
                       parameters ? arguments.c_str() : nullptr, folder.empty() ? nullptr : folder.c_str(), showCommand);
     return reinterpret_cast<INT_PTR>(result) > 32;
 }
@@ -193,8 +230,9 @@ bool Win32PlatformServices::PathExists(const std::u16string &path)
 {
     if (path.empty())
         return false;
+    PENNAROC_SYSTEM_FUNCTION(L"shell32.dll", SHGetFileInfoW);
     SHFILEINFOW info{};
-    return SHGetFileInfoW(wide(path).c_str(), 0, &info, sizeof info, SHGFI_ATTRIBUTES) != 0;
+    return SHGetFileInfoW && SHGetFileInfoW(wide(path).c_str(), 0, &info, sizeof info, SHGFI_ATTRIBUTES) != 0;
 }
 
 bool Win32PlatformServices::OpensAsProgram(const std::u16string &path)
@@ -216,7 +254,8 @@ bool Win32PlatformServices::OpensAsProgram(const std::u16string &path)
         if (extension == program)
             return true;
     }
-    return AssocIsDangerous(extension.c_str()) != FALSE;
+    PENNAROC_SYSTEM_FUNCTION(L"shlwapi.dll", AssocIsDangerous);
+    return AssocIsDangerous && AssocIsDangerous(extension.c_str()) != FALSE;
 }
 
 } // namespace platform::win32
