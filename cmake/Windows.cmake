@@ -26,6 +26,8 @@ set(CMAKE_AUTOMOC OFF)
 foreach(subsystem host platform settings about integrate app)
   add_subdirectory(${subsystem})
 endforeach()
+# The installer (NSIS), which the tests in tests/windows/installer use too.
+add_subdirectory(packaging/windows)
 
 include(CTest)
 if(BUILD_TESTING)

@@ -16,10 +16,11 @@ PENNAROC_TEST_PACKAGES=(
 # What ./test --windows needs: the mingw-w64 cross compiler (its posix-thread
 # flavour, for std::thread and std::mutex), windres, and Wine's 64-bit loader
 # to run the test programs, with Wine's own fonts (MS Sans Serif, which the
-# windows are laid out for). These are installed without their recommended
-# packages: the tests need no sound, and their windows go to a virtual display.
+# windows are laid out for), and NSIS (makensis) for the installer. These
+# are installed without their recommended packages: the tests need no sound,
+# and their windows go to a virtual display.
 PENNAROC_WINDOWS_PACKAGES=(
-  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 fonts-wine
+  g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 fonts-wine nsis
 )
 # Recommended packages are installed too: the tests were written against a
 # desktop with them (the xcb platform's helpers, fonts), and leaving them out
@@ -78,4 +79,34 @@ build_tree() {
     cmake -S "$PENNAROC_ROOT" -B "$dir" "$@" >/dev/null
   fi
   cmake --build "$dir" -j"$(nproc)"
+}
+
+# use_wine_prefix PREFIX: Wine's 64-bit loader and server as $wine64 and
+# $wineserver, and PREFIX as the Wine prefix of every Wine command that
+# follows: no debug chatter, no offer to install Mono or Gecko, which nothing
+# here needs, and no entries in the user's own Linux menus for the prefix's
+# Start-menu shortcuts (winemenubuilder). A new prefix is made ready first.
+use_wine_prefix() {
+  wine64=/usr/lib/wine/wine64
+  wineserver=/usr/lib/wine/wineserver
+  [ -x "$wine64" ] || { wine64=$(command -v wine64 || true); wineserver=$(command -v wineserver || true); }
+  [ -n "$wine64" ] || { say "Wine's 64-bit loader (wine64) is missing"; exit 1; }
+  export WINEPREFIX=$1 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+  [ -f "$WINEPREFIX/system.reg" ] && return 0
+  say "preparing the Wine prefix ${WINEPREFIX#"$PENNAROC_ROOT"/}/"
+  mkdir -p "$WINEPREFIX"
+  # Made without a display: no window is needed for it.
+  env -u DISPLAY -u WAYLAND_DISPLAY "$wine64" wineboot -i >/dev/null 2>&1
+  # wineboot returns while the prefix's services still finish setting it up;
+  # a COM server started meanwhile may never be answered. Wait until every
+  # process of the prefix has ended.
+  "$wineserver" -w
+  # Debian's Wine looks for its own fonts among the system's; the prefix
+  # gets them where Windows keeps fonts, so that the windows are drawn in
+  # the face they were laid out for.
+  ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+  # Without a window manager (a virtual display), Wine waits for one each
+  # time a window is hidden; unmanaged windows need none.
+  env -u DISPLAY -u WAYLAND_DISPLAY "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
+  "$wineserver" -w
 }

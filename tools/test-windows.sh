@@ -14,32 +14,10 @@ builddir=${PENNAROC_WINDOWS_BUILD_DIR:-$PENNAROC_ROOT/build-windows}
 install_missing "" cmake ninja-build xvfb xauth
 install_missing --no-install-recommends "${PENNAROC_WINDOWS_PACKAGES[@]}"
 
-wine64=/usr/lib/wine/wine64
-wineserver=/usr/lib/wine/wineserver
-[ -x "$wine64" ] || { wine64=$(command -v wine64 || true); wineserver=$(command -v wineserver || true); }
-[ -n "$wine64" ] || { say "Wine's 64-bit loader (wine64) is missing"; exit 1; }
-
-# A private prefix, no window, no debug chatter, and no offer to install
-# Mono or Gecko, which nothing here needs.
-export WINEPREFIX=$builddir/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# A private prefix, made ready once; no window.
 unset DISPLAY WAYLAND_DISPLAY
 mkdir -p "$builddir"
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  say "preparing the Wine prefix ${WINEPREFIX#"$PENNAROC_ROOT"/}/"
-  "$wine64" wineboot -i >/dev/null 2>&1
-  # wineboot returns while the prefix's services still finish setting it up;
-  # a COM server started meanwhile may never be answered. Wait until every
-  # process of the prefix has ended.
-  "$wineserver" -w
-  # Debian's Wine looks for its own fonts among the system's; the prefix
-  # gets them where Windows keeps fonts, so that the windows are drawn in
-  # the face they were laid out for.
-  ln -sf /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-  # Without a window manager (a virtual display), Wine waits for one each
-  # time a window is hidden; unmanaged windows need none.
-  "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || true
-  "$wineserver" -w
-fi
+use_wine_prefix "$builddir/wine"
 # Whatever the tests leave running in the prefix ends with them.
 trap '"$wineserver" -k >/dev/null 2>&1 || true' EXIT
 
