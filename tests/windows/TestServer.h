@@ -14,7 +14,8 @@ namespace testserver {
 
 inline constexpr const wchar_t *ControlProgId = L"PennarocTest.Control";
 
-enum Fault : short { Fail = 1, Hang = 2, Die = 3, TooLarge = 4, WrongType = 5 };
+// Refuse: a command answers the result code 1 (not done) and does nothing.
+enum Fault : short { Fail = 1, Hang = 2, Die = 3, TooLarge = 4, WrongType = 5, Refuse = 6 };
 
 using host::com::Argument;
 

@@ -454,4 +454,102 @@ bool writeFile(const std::wstring &path, std::string_view contents)
     return done;
 }
 
+bool click(HWND control)
+{
+    if (!bringForward(control))
+        return false;
+    RECT place;
+    GetWindowRect(control, &place);
+    const POINT target{(place.left + place.right) / 2, (place.top + place.bottom) / 2};
+    // The pointer moves there as input of its own, and the button goes down
+    // only once the system has it there: a press that overtook the move
+    // would land where the pointer was.
+    INPUT move{};
+    move.type = INPUT_MOUSE;
+    move.mi.dx = LONG((target.x * 65535LL) / std::max(1, GetSystemMetrics(SM_CXSCREEN) - 1));
+    move.mi.dy = LONG((target.y * 65535LL) / std::max(1, GetSystemMetrics(SM_CYSCREEN) - 1));
+    move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    if (SendInput(1, &move, sizeof(INPUT)) != 1)
+        return false;
+    const bool there = waitUntil(
+        [&] {
+            POINT now{};
+            GetCursorPos(&now);
+            return std::abs(now.x - target.x) <= 1 && std::abs(now.y - target.y) <= 1;
+        },
+        5000);
+    if (!there)
+        return false;
+    INPUT inputs[2]{};
+    for (INPUT &input : inputs)
+        input.type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    const UINT sent = SendInput(2, inputs, sizeof(INPUT));
+    // Let the program take the click before the test looks.
+    Sleep(300);
+    return sent == 2;
+}
+
+std::wstring controlText(HWND control)
+{
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+        return {};
+    std::wstring value(std::size_t(length) + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(control, WM_GETTEXT, WPARAM(value.size()), reinterpret_cast<LPARAM>(value.data()),
+                             SMTO_ABORTIFHUNG, 5000, &copied))
+        return {};
+    value.resize(std::min(std::size_t(copied), value.size()));
+    return value;
+}
+
+std::wstring treeItemText(HWND tree, HTREEITEM item)
+{
+    // The tree answers into memory of its own process: the item's
+    // description, and after it room for the text.
+    DWORD owner = 0;
+    GetWindowThreadProcessId(tree, &owner);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, owner);
+    if (!process)
+        return {};
+    constexpr int Room = 1024;
+    const SIZE_T size = sizeof(TVITEMW) + Room * sizeof(wchar_t);
+    auto *remote =
+        static_cast<char *>(VirtualAllocEx(process, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    std::wstring result;
+    if (remote) {
+        TVITEMW asked{};
+        asked.mask = TVIF_TEXT | TVIF_HANDLE;
+        asked.hItem = item;
+        asked.pszText = reinterpret_cast<wchar_t *>(remote + sizeof(TVITEMW));
+        asked.cchTextMax = Room;
+        DWORD_PTR answered = 0;
+        wchar_t text[Room] = {};
+        if (WriteProcessMemory(process, remote, &asked, sizeof asked, nullptr)
+            && SendMessageTimeoutW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(remote), SMTO_ABORTIFHUNG, 5000,
+                                   &answered)
+            && answered && ReadProcessMemory(process, remote + sizeof(TVITEMW), text, sizeof text, nullptr)) {
+            text[Room - 1] = L'\0';
+            result = text;
+        }
+        VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    }
+    CloseHandle(process);
+    return result;
+}
+
+std::vector<std::wstring> treeSelection(HWND tree)
+{
+    std::vector<std::wstring> names;
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    while (item) {
+        names.insert(names.begin(), treeItemText(tree, item));
+        item = reinterpret_cast<HTREEITEM>(
+            SendMessageW(tree, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+    }
+    return names;
+}
+
 } // namespace driver

@@ -12,6 +12,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include "platform/forms/Layout.h"
 
 #include <optional>
@@ -153,5 +155,21 @@ void setDefaultFolderSetting(const std::optional<std::wstring> &value);
 
 // Writes a file (its folder must be there); true on success.
 bool writeFile(const std::wstring &path, std::string_view contents = "attachment\r\n");
+
+// Clicks the middle of a control with the left mouse button, as a user does:
+// its window is brought forward, the pointer moved there, and the button
+// pressed and released through SendInput. True when the input was sent.
+bool click(HWND control);
+
+// The text a control holds, as it answers WM_GETTEXT. An edit box keeps its
+// text itself: text() (GetWindowTextW from another process) reads only what
+// the system keeps for a window, and misses it.
+std::wstring controlText(HWND control);
+
+// The text of an item of a tree view of another process.
+std::wstring treeItemText(HWND tree, HTREEITEM item);
+// The item selected in a tree view, with the items above it: their texts
+// from the top of the tree down to it; empty when nothing is selected.
+std::vector<std::wstring> treeSelection(HWND tree);
 
 } // namespace driver

@@ -13,7 +13,8 @@
 // which a test sets the scene: records, faults to inject (fail with an
 // error, hang, die, answer too large a number or the wrong type), refused
 // ProgIDs, events to raise, and the record of every call with the VARIANT
-// type of each argument.
+// type of each argument. A refusal answers a command's result code 1 (not
+// done) without doing anything, as a host that declines a request.
 //
 // Its apartment is multithreaded, so a call that hangs blocks only itself:
 // the control object still answers, and its Quit ends a hung server. Every
@@ -63,7 +64,7 @@ const ClassEntry Classes[] = {
     {&ClsidControl, L"PennarocTest.Control"},
 };
 
-enum FaultKind : short { Fail = 1, Hang = 2, Die = 3, TooLarge = 4, WrongType = 5 };
+enum FaultKind : short { Fail = 1, Hang = 2, Die = 3, TooLarge = 4, WrongType = 5, Refuse = 6 };
 
 struct Fault {
     short kind;
@@ -344,6 +345,9 @@ public:
                 return S_OK;
             case WrongType:
                 setText(result, L"not a number");
+                return S_OK;
+            case Refuse:
+                setI4(result, 1);
                 return S_OK;
             default:
                 break;
@@ -1061,12 +1065,47 @@ int unregisterServer()
     return 0;
 }
 
+// Wine withdraws an interface's registration with its RPC runtime when the
+// last object exported with that interface goes, and then waits for the
+// interface's calls in flight while it holds the lock that every call
+// handing out a new object needs: a client that releases its last object
+// while another call returns one hangs the server for good. One object with
+// each interface the server exports stays marshalled for the server's whole
+// life, so that no registration is ever withdrawn. (The marshalled objects
+// are made before any client comes, so the counts the tests read start
+// with them.)
+void pinInterfaces()
+{
+    auto *control = new Control;
+    auto *events = new EventControl;
+    auto *point = new ConnectionPoint(events);
+    auto *enumerator = new PointEnumerator(point);
+    const std::pair<IUnknown *, const IID *> pins[] = {
+        {static_cast<IDispatch *>(control), &IID_IUnknown},
+        {static_cast<IDispatch *>(control), &IID_IDispatch},
+        {static_cast<IConnectionPointContainer *>(events), &IID_IConnectionPointContainer},
+        {static_cast<IConnectionPoint *>(point), &IID_IConnectionPoint},
+        {static_cast<IEnumConnectionPoints *>(enumerator), &IID_IEnumConnectionPoints},
+    };
+    for (const auto &[object, iid] : pins) {
+        IStream *stream = nullptr;
+        // The stream, and the reference it holds, are never released.
+        if (SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)))
+            CoMarshalInterface(stream, *iid, object, MSHCTX_LOCAL, nullptr, MSHLFLAGS_TABLESTRONG);
+    }
+    control->Release();
+    events->Release();
+    point->Release();
+    enumerator->Release();
+}
+
 int serve()
 {
     hangRelease = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     state.reset();
     if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)))
         return 1;
+    pinInterfaces();
     std::vector<Factory> factories(std::begin(Classes), std::end(Classes));
     std::vector<DWORD> &cookies = classCookies;
     for (std::size_t i = 0; i < factories.size(); ++i) {
