@@ -4,7 +4,7 @@
 // modal window over it; a failure at each step of the start-up gives the
 // error report with the step's label and line, after which the window opens
 // with every action offered and none chosen; ACT! killed in the middle of a
-// call gives error 462.
+// call gives error 462 at once, ACT! hung in one gives it after 5 s.
 // Needs a display (CTest runs it under xvfb-run) and the test server.
 
 #include "app/Form1.h"
@@ -375,6 +375,70 @@ void hostKilled()
     }
 }
 
+// ACT! that stops answering in the middle of a call: after 5 s the call
+// fails with 462 and says so (a write's outcome is not known), the report
+// names the procedure and line, and the program goes on and ends at once,
+// leaving the hung call behind.
+void hostHangs()
+{
+    struct Case {
+        const char *name;
+        bool atStartup;
+        std::wstring member;
+        std::wstring text;
+    };
+    const std::wstring hung = L"Error 462: 'The remote server machine does not exist or is unavailable (";
+    const Case cases[] = {
+        {"start-up, GetField", true, L"SalesList.GetField",
+         hung + L"GetField: ACT! did not answer within 5 s)'\rin Form1: Sub Form_Load - Line # 11380" + ContactLine},
+        {"Remove, SetField", false, L"SalesList.SetField",
+         hung + L"SetField: ACT! did not answer within 5 s, so whether the Details field was changed is not known)'\r"
+                L"in Form1: Sub cmdOK_Click - Line # 10280"
+             + ContactLine},
+    };
+    for (const Case &c : cases) {
+        check::Row row(c.name);
+        std::optional<Program> started;
+        {
+            Control control;
+            control.reset();
+            control.setCurrentRow(2);
+            if (c.atStartup)
+                control.inject(c.member, testserver::Hang);
+            started.emplace();
+            if (!c.atStartup) {
+                HWND main = driver::waitForMainWindow(*started);
+                if (!CHECK(main != nullptr))
+                    continue;
+                driver::press(item(main, "optAction1"));
+                CHECK(driver::waitUntil([&] { return driver::view(item(main, "optAction1")).check == BST_CHECKED; }));
+                control.inject(c.member, testserver::Hang);
+                driver::press(item(main, "cmdOK"));
+            }
+        }
+        const Program &program = *started;
+        const ULONGLONG asked = GetTickCount64();
+        const auto report = driver::waitForMessageBox(program);
+        if (CHECK(report.has_value())) {
+            // Not before the call's limit, and not long after it.
+            CHECK(GetTickCount64() - asked >= 4000);
+            CHECK(GetTickCount64() - asked < 15000);
+            CHECK_EQ(narrow(report->text), narrow(c.text));
+            CHECK_EQ(narrow(report->title), std::string("Pennaroc error"));
+            driver::answer(*report, IDOK);
+            HWND main = driver::waitForMainWindow(program);
+            if (CHECK(main != nullptr)) {
+                const ULONGLONG start = GetTickCount64();
+                driver::press(item(main, "cmdCancel"));
+                CHECK_EQ(program.exitStatus(30000), 0L);
+                CHECK(GetTickCount64() - start < 5000);
+            }
+        }
+        // The hung server ends, and a new one serves the next row.
+        Control().quit();
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -383,5 +447,6 @@ int main(int argc, char **argv)
     return check::run(argc, argv,
                       {{"eventsEndTheProgram", eventsEndTheProgram},
                        {"startupFailures", startupFailures},
-                       {"hostKilled", hostKilled}});
+                       {"hostKilled", hostKilled},
+                       {"hostHangs", hostHangs}});
 }
